@@ -1,0 +1,42 @@
+#include <string>
+
+#include "protection/block_section.h"
+#include "protection/protection.h"
+#include "protection/real_file_system.h"
+
+namespace tsl {
+namespace {
+
+// A hosts file that already holds a block section comes from an activation whose
+// "Blocked" = "1" did not stick; its backup, if there is one, is the only copy of the
+// hosts file from before that activation and must not be replaced by the extended one.
+bool KeepEarlierBackup(const Machine& machine, const std::string& hosts_file,
+                       const std::string& backup) {
+  return machine.files.FileExists(backup) &&
+         machine.files.ReadWholeFile(hosts_file).find(kSectionOpening) != std::string::npos;
+}
+
+}  // namespace
+
+std::string Machine::AppFile(std::string_view name) const {
+  return app_folder + kPathSeparator + std::string(name);
+}
+
+void ActivateProtection(const Machine& machine, const std::string& hosts_file,
+                        WindowParts& window) {
+  const std::string backup = machine.AppFile(kHostsBackupName);
+  // The backup is on stable storage before the hosts file is opened for writing.
+  if (!KeepEarlierBackup(machine, hosts_file, backup)) {
+    machine.files.CopyFileOver(hosts_file, backup);
+  }
+  const std::string entries =
+      BlockEntries(machine.files.ReadWholeFile(machine.AppFile(kBlockListName)));
+  machine.files.SetAttributesNormal(hosts_file);
+  machine.files.AppendToFile(hosts_file, {kSectionOpening, entries});
+
+  window.SetCommand2Enabled(false);
+  RegistrySaveString(machine.registry, kHkeyLocalMachine, kSettingsKey, kBlockedValue, "1");
+  window.SetCaption(Label::Label3, "Protection activated successfuly.");
+}
+
+}  // namespace tsl

@@ -1,0 +1,51 @@
+// Module1: the file-system steps that protection is made of, behind one seam so that the
+// same operations run on Windows, on POSIX, and against temporary folders in tests.
+#pragma once
+
+#include <initializer_list>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace tsl {
+
+// A file step that the system refused. The front ends report it and end the program.
+class FileError : public std::runtime_error {
+ public:
+  // operation: what was being done, e.g. "read"; reason: the system's own words.
+  FileError(const std::string& operation, const std::string& path, const std::string& reason)
+      : std::runtime_error("Could not " + operation + " \"" + path + "\": " + reason),
+        path_(path) {}
+
+  [[nodiscard]] const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+class FileSystem {
+ public:
+  virtual ~FileSystem() = default;
+
+  // The Windows directory as the platform reports it, with or without a final separator.
+  [[nodiscard]] virtual std::string WindowsDirectory() const = 0;
+
+  // True for an existing plain file: not a directory, not hidden, not a system file.
+  [[nodiscard]] virtual bool FileExists(const std::string& path) const = 0;
+
+  // The steps below throw FileError.
+  [[nodiscard]] virtual std::string ReadWholeFile(const std::string& path) const = 0;
+
+  // Replaces `to` with a byte copy of `from`, on stable storage before it returns.
+  virtual void CopyFileOver(const std::string& from, const std::string& to) = 0;
+
+  // Clears read-only, hidden, system and archive, so that the file can be written.
+  virtual void SetAttributesNormal(const std::string& path) = 0;
+
+  // Opens the file for appending (creating it when missing), makes one write per piece,
+  // and has it on stable storage before it returns.
+  virtual void AppendToFile(const std::string& path,
+                            std::initializer_list<std::string_view> pieces) = 0;
+};
+
+}  // namespace tsl

@@ -1,0 +1,156 @@
+#include "protection/protection.h"
+
+#include <gtest/gtest.h>
+
+#include "protection/real_file_system.h"
+#include "testsupport/test_support.h"
+#include "ui/window_state.h"
+
+namespace tsl {
+namespace {
+
+using testing::ReadBytes;
+using testing::WriteBytes;
+
+constexpr std::string_view kActivated = "Protection activated successfuly.";
+constexpr std::string_view kDeactivated =
+    "Protection turned-off successfuly. Your machine is now vulnerable to email bugs.";
+constexpr std::string_view kNoBackup =
+    "An error occured while trying to restore your settings. Back-up file not found or is "
+    "corrupted.";
+
+// Activation and deactivation against real files: a Windows directory and an application
+// folder in temporary places, and a settings store of the test's own.
+class ProtectionTest : public ::testing::Test {
+ protected:
+  ProtectionTest() { window_.command2_enabled = true; }
+
+  std::string Blocked() const {
+    return RegistryGetString(registry_, kHkeyLocalMachine, kSettingsKey, "Blocked", "");
+  }
+  void SetBlocked(std::string_view text) {
+    RegistrySaveString(registry_, kHkeyLocalMachine, kSettingsKey, "Blocked", text);
+  }
+  void Activate() { ActivateProtection(machine_, hosts_, window_); }
+  void Deactivate() { DeactivateProtection(machine_, hosts_, window_); }
+
+  testing::TempDir windows_;
+  testing::TempDir app_;
+  RealFileSystem files_{windows_.path()};
+  testing::ScratchRegistry registry_;
+  Machine machine_{files_, registry_, app_.path()};
+  WindowState window_;
+  std::string hosts_ = windows_.Join("system32/drivers/etc/hosts");
+  std::string backup_ = app_.Join("host.bak");
+  std::string block_list_ = app_.Join("data.dat");
+};
+
+TEST_F(ProtectionTest, ActivationBacksUpAppendsTheSectionAndRecordsIt) {
+  const std::string original = "127.0.0.1 localhost";  // no final line break
+  WriteBytes(hosts_, original);
+  WriteBytes(block_list_, "a.example\r\nb.example\r\nc.example\r\n");
+  Activate();
+
+  EXPECT_EQ(ReadBytes(hosts_), original +
+                                   "\r\n#email snoop protection \r\n"
+                                   "127.0.0.1     a.example\r\n"
+                                   "127.0.0.1     b.example\r\n"
+                                   "127.0.0.1     c.example\r\n"
+                                   "\r\n");
+  EXPECT_EQ(ReadBytes(backup_), original);
+  EXPECT_EQ(Blocked(), "1");
+  EXPECT_FALSE(window_.command2_enabled);
+  EXPECT_EQ(window_.Caption(Label::Label3), kActivated);
+}
+
+TEST_F(ProtectionTest, AnEmptyBlockListStillWritesTheHeaderAndTheEmptyLine) {
+  WriteBytes(hosts_, "x\r\n");
+  WriteBytes(block_list_, "");
+  Activate();
+  EXPECT_EQ(ReadBytes(hosts_), "x\r\n\r\n#email snoop protection \r\n\r\n");
+}
+
+TEST_F(ProtectionTest, AReadOnlyHostsFileIsMadeWritableAndStaysSo) {
+  WriteBytes(hosts_, "x\r\n");
+  WriteBytes(block_list_, "a.example");
+  testing::MakeReadOnly(hosts_);
+  Activate();
+  EXPECT_FALSE(testing::IsReadOnly(hosts_));
+  EXPECT_EQ(ReadBytes(hosts_), "x\r\n\r\n#email snoop protection \r\n127.0.0.1     a.example\r\n\r\n");
+
+  // The backup may have taken the read-only mark with it; activating again still works.
+  Deactivate();
+  Activate();
+  EXPECT_EQ(ReadBytes(backup_), "x\r\n");
+}
+
+TEST_F(ProtectionTest, AMissingBlockListFailsAfterTheBackupAndChangesNothingElse) {
+  WriteBytes(hosts_, "original\r\n");
+  WriteBytes(backup_, "stale backup");
+  SetBlocked("0");
+  try {
+    Activate();
+    FAIL() << "activation without a block list succeeded";
+  } catch (const FileError& failure) {
+    EXPECT_EQ(failure.path(), block_list_);
+    EXPECT_NE(std::string(failure.what()).find(block_list_), std::string::npos);
+  }
+  EXPECT_EQ(ReadBytes(backup_), "original\r\n");
+  EXPECT_EQ(ReadBytes(hosts_), "original\r\n");
+  EXPECT_EQ(Blocked(), "0");
+  EXPECT_TRUE(window_.command2_enabled);
+}
+
+TEST_F(ProtectionTest, DeactivationRestoresTheHostsFileByteForByte) {
+  const std::string original("# hosts \x80\xe9\xff\0 end", 16);  // no final line break
+  WriteBytes(hosts_, original);
+  WriteBytes(block_list_, "a.example\r\n");
+  Activate();
+  Deactivate();
+
+  EXPECT_EQ(ReadBytes(hosts_), original);
+  EXPECT_EQ(Blocked(), "0");
+  EXPECT_TRUE(window_.command2_enabled);
+  EXPECT_EQ(window_.Caption(Label::Label3), kDeactivated);
+  EXPECT_TRUE(testing::PathExists(backup_)) << "the backup stays for the next time";
+
+  WriteBytes(hosts_, "changed since");
+  Deactivate();
+  EXPECT_EQ(ReadBytes(hosts_), original) << "a second deactivation copies the backup again";
+  EXPECT_TRUE(window_.information_shown.empty());
+}
+
+TEST_F(ProtectionTest, DeactivationWithoutABackupOnlyTellsTheUser) {
+  WriteBytes(hosts_, "hosts");
+  SetBlocked("1");
+  window_.command2_enabled = false;
+  Deactivate();
+  EXPECT_EQ(window_.information_shown, std::vector<std::string>{std::string(kNoBackup)});
+  EXPECT_EQ(ReadBytes(hosts_), "hosts");
+  EXPECT_EQ(Blocked(), "1");
+  EXPECT_FALSE(window_.command2_enabled);
+  EXPECT_EQ(window_.Caption(Label::Label3), kLabel3Created);
+}
+
+TEST_F(ProtectionTest, DeactivationWithoutAHostsFileFailsAndChangesNothing) {
+  WriteBytes(backup_, "backup");
+  SetBlocked("1");
+  hosts_.clear();  // start-up found no hosts file
+  EXPECT_THROW(Deactivate(), FileError);
+  EXPECT_EQ(ReadBytes(backup_), "backup");
+  EXPECT_EQ(Blocked(), "1");
+}
+
+TEST_F(ProtectionTest, ASecondActivationKeepsTheBackupOfTheOriginal) {
+  WriteBytes(hosts_, "original\r\n");
+  WriteBytes(block_list_, "a.example\r\n");
+  Activate();
+  SetBlocked("0");  // the write of "1" did not stick, so the next start offers Activate again
+  Activate();
+  EXPECT_EQ(ReadBytes(backup_), "original\r\n");
+  Deactivate();
+  EXPECT_EQ(ReadBytes(hosts_), "original\r\n");
+}
+
+}  // namespace
+}  // namespace tsl

@@ -1,0 +1,38 @@
+// The platform's own file system and facts, implemented in real_file_system_win32.cpp or
+// real_file_system_posix.cpp.
+#pragma once
+
+#include <string>
+
+#include "protection/file_system.h"
+
+namespace tsl {
+
+// "\" on Windows, "/" on POSIX.
+extern const char kPathSeparator;
+
+// GetWindowsDirectoryA on Windows; TESSALINE_WINDIR (default /etc) on POSIX.
+std::string SystemWindowsDirectory();
+
+// AppFolder: the directory of the running executable, with no final separator except at
+// the root.
+std::string ExecutableFolder();
+
+class RealFileSystem final : public FileSystem {
+ public:
+  explicit RealFileSystem(std::string windows_directory)
+      : windows_directory_(std::move(windows_directory)) {}
+
+  [[nodiscard]] std::string WindowsDirectory() const override { return windows_directory_; }
+  [[nodiscard]] bool FileExists(const std::string& path) const override;
+  [[nodiscard]] std::string ReadWholeFile(const std::string& path) const override;
+  void CopyFileOver(const std::string& from, const std::string& to) override;
+  void SetAttributesNormal(const std::string& path) override;
+  void AppendToFile(const std::string& path,
+                    std::initializer_list<std::string_view> pieces) override;
+
+ private:
+  std::string windows_directory_;
+};
+
+}  // namespace tsl

@@ -1,0 +1,90 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include "protection/real_file_system.h"
+#include "support/posix_io.h"
+
+namespace tsl {
+
+const char kPathSeparator = '/';
+
+namespace {
+
+[[noreturn]] void Fail(const std::string& operation, const std::string& path) {
+  throw FileError(operation, path, std::strerror(errno));
+}
+
+UniqueFd OpenOrFail(const std::string& operation, const std::string& path, int flags) {
+  UniqueFd fd(::open(path.c_str(), flags | O_CLOEXEC, 0644));
+  if (!fd.valid()) Fail(operation, path);
+  return fd;
+}
+
+void SyncOrFail(const UniqueFd& fd, const std::string& path) {
+  if (::fsync(fd.get()) != 0) Fail("flush", path);
+}
+
+}  // namespace
+
+std::string SystemWindowsDirectory() {
+  const char* directory = std::getenv("TESSALINE_WINDIR");
+  return directory != nullptr && *directory != '\0' ? directory : "/etc";
+}
+
+std::string ExecutableFolder() {
+  std::string path(4096, '\0');
+  const ssize_t length = ::readlink("/proc/self/exe", path.data(), path.size());
+  if (length <= 0) return ".";
+  path.resize(static_cast<size_t>(length));
+  const size_t slash = path.find_last_of('/');
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// A hidden file on POSIX is one whose name starts with a dot.
+bool RealFileSystem::FileExists(const std::string& path) const {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
+  const size_t slash = path.find_last_of('/');
+  const size_t name = slash == std::string::npos ? 0 : slash + 1;
+  return name < path.size() && path[name] != '.';
+}
+
+std::string RealFileSystem::ReadWholeFile(const std::string& path) const {
+  const UniqueFd fd = OpenOrFail("read", path, O_RDONLY);
+  std::string contents;
+  if (!ReadAll(fd.get(), contents)) Fail("read", path);
+  return contents;
+}
+
+// Writes the bytes into the existing file rather than replacing it, so that a hosts file
+// that is a symbolic link or a bind mount stays one.
+void RealFileSystem::CopyFileOver(const std::string& from, const std::string& to) {
+  const std::string contents = ReadWholeFile(from);
+  const UniqueFd fd = OpenOrFail("write", to, O_WRONLY | O_CREAT | O_TRUNC);
+  if (!WriteAll(fd.get(), contents)) Fail("write", to);
+  SyncOrFail(fd, to);
+}
+
+// POSIX has no read-only attribute of its own: the owner's write permission stands for it.
+void RealFileSystem::SetAttributesNormal(const std::string& path) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0 || ::chmod(path.c_str(), info.st_mode | S_IWUSR) != 0) {
+    Fail("set the attributes of", path);
+  }
+}
+
+void RealFileSystem::AppendToFile(const std::string& path,
+                                  std::initializer_list<std::string_view> pieces) {
+  const UniqueFd fd = OpenOrFail("append to", path, O_WRONLY | O_APPEND | O_CREAT);
+  for (const std::string_view piece : pieces) {
+    if (!WriteAll(fd.get(), piece)) Fail("append to", path);
+  }
+  SyncOrFail(fd, path);
+}
+
+}  // namespace tsl

@@ -1,0 +1,36 @@
+// REGEDIT4 text, the format regedit exports: the settings store's file on POSIX.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "settings/registry.h"
+
+namespace tsl {
+
+// Reads and edits the values of a REGEDIT4 text. Edits replace or add the one line of the
+// value concerned and leave every other byte of the text as it was, comments and lines
+// that do not parse included.
+class RegeditText {
+ public:
+  explicit RegeditText(std::string text) : text_(std::move(text)) {}
+
+  // The value as the text leaves it: the last line that sets it wins, a "-" or a deleted
+  // key removes it. Key paths ("HKEY_LOCAL_MACHINE\SOFTWARE\...") and value names compare
+  // without regard to ASCII case.
+  [[nodiscard]] std::optional<RegistryValue> Find(std::string_view key_path,
+                                                  std::string_view name) const;
+
+  // Replaces the value's last line, or adds a line to the key's last section, or a new
+  // section at the end. Returns false, changing nothing, for a key path or value name that
+  // a REGEDIT4 line cannot hold.
+  bool Set(std::string_view key_path, std::string_view name, const RegistryValue& value);
+
+  [[nodiscard]] const std::string& text() const { return text_; }
+
+ private:
+  std::string text_;
+};
+
+}  // namespace tsl

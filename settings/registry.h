@@ -1,0 +1,56 @@
+// Registry: the settings store. Every piece of persistent state is a text value under one key.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace tsl {
+
+// Root keys are 32-bit key handles, as the registry API defines them.
+inline constexpr std::uint32_t kHkeyLocalMachine = 0x80000002;
+inline constexpr std::string_view kSettingsKey = "SOFTWARE\\Orrindale\\TSL";
+inline constexpr std::string_view kBlockedValue = "Blocked";
+inline constexpr std::string_view kServersValue = "Servers";
+
+inline constexpr std::uint32_t kRegSz = 1;
+inline constexpr std::uint32_t kRegExpandSz = 2;
+inline constexpr std::uint32_t kRegBinary = 3;
+inline constexpr std::uint32_t kRegDword = 4;
+
+// A value as the registry holds it: its type and its raw bytes (a REG_SZ counts its NUL).
+struct RegistryValue {
+  std::uint32_t type = kRegSz;
+  std::string data;
+
+  friend bool operator==(const RegistryValue&, const RegistryValue&) = default;
+};
+
+// Where the values really live: the Win32 registry, or a REGEDIT4 file on POSIX.
+// Neither operation reports failure: a value that cannot be read is absent, and a write
+// that is refused changes nothing.
+class RegistryHive {
+ public:
+  virtual ~RegistryHive() = default;
+  [[nodiscard]] virtual std::optional<RegistryValue> Read(std::uint32_t root, std::string_view key,
+                                                          std::string_view name) const = 0;
+  // Creates the key (and its parents) when missing, and replaces any earlier value.
+  virtual void Write(std::uint32_t root, std::string_view key, std::string_view name,
+                     const RegistryValue& value) = 0;
+};
+
+// The machine's own settings store: the registry on Windows; on POSIX the REGEDIT4 file
+// named by TESSALINE_REGISTRY (default /var/lib/tessaline/registry.reg).
+std::unique_ptr<RegistryHive> OpenSystemRegistry();
+
+// The value's text when it is a REG_SZ, cut before its first NUL; otherwise default_text.
+std::string RegistryGetString(const RegistryHive& hive, std::uint32_t root, std::string_view key,
+                              std::string_view name, std::string_view default_text);
+
+// Stores text as a REG_SZ (with its terminating NUL), creating the key when missing.
+void RegistrySaveString(RegistryHive& hive, std::uint32_t root, std::string_view key,
+                        std::string_view name, std::string_view text);
+
+}  // namespace tsl

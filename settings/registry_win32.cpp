@@ -1,0 +1,66 @@
+// The settings store on Windows: the registry itself, through the ANSI Reg* functions.
+#include <windows.h>
+
+#include <string>
+
+#include "settings/registry.h"
+#include "support/unique_resource.h"
+
+namespace tsl {
+namespace {
+
+struct HkeyTraits {
+  using Handle = HKEY;
+  static Handle Invalid() { return nullptr; }
+  static void Close(Handle key) { RegCloseKey(key); }
+};
+using UniqueHkey = UniqueResource<HkeyTraits>;
+
+// Predefined root handles are 32-bit values sign-extended to the pointer's width.
+HKEY RootHandle(std::uint32_t root) {
+  return reinterpret_cast<HKEY>(static_cast<LONG_PTR>(static_cast<LONG>(root)));
+}
+
+class Win32Registry final : public RegistryHive {
+ public:
+  std::optional<RegistryValue> Read(std::uint32_t root, std::string_view key,
+                                    std::string_view name) const override {
+    HKEY opened = nullptr;
+    if (RegOpenKeyA(RootHandle(root), std::string(key).c_str(), &opened) != ERROR_SUCCESS) {
+      return std::nullopt;
+    }
+    const UniqueHkey handle(opened);
+    const std::string value_name(name);
+    DWORD type = 0;
+    DWORD size = 0;
+    if (RegQueryValueExA(handle.get(), value_name.c_str(), nullptr, &type, nullptr, &size) !=
+        ERROR_SUCCESS) {
+      return std::nullopt;
+    }
+    std::string data(size, ' ');
+    if (RegQueryValueExA(handle.get(), value_name.c_str(), nullptr, &type,
+                         reinterpret_cast<BYTE*>(data.data()), &size) != ERROR_SUCCESS) {
+      return std::nullopt;
+    }
+    data.resize(size);
+    return RegistryValue{type, std::move(data)};
+  }
+
+  void Write(std::uint32_t root, std::string_view key, std::string_view name,
+             const RegistryValue& value) override {
+    HKEY created = nullptr;
+    if (RegCreateKeyA(RootHandle(root), std::string(key).c_str(), &created) != ERROR_SUCCESS) {
+      return;
+    }
+    const UniqueHkey handle(created);
+    RegSetValueExA(handle.get(), std::string(name).c_str(), 0, value.type,
+                   reinterpret_cast<const BYTE*>(value.data.data()),
+                   static_cast<DWORD>(value.data.size()));
+  }
+};
+
+}  // namespace
+
+std::unique_ptr<RegistryHive> OpenSystemRegistry() { return std::make_unique<Win32Registry>(); }
+
+}  // namespace tsl

@@ -1,0 +1,33 @@
+#include "ui/form_load.h"
+
+#include "protection/hosts_file.h"
+#include "resources/version.h"
+#include "settings/registry.h"
+
+namespace tsl {
+
+std::string VersionText() {
+  return std::to_string(TSL_VERSION_MAJOR) + "." + std::to_string(TSL_VERSION_MINOR) + "." +
+         std::to_string(TSL_VERSION_REVISION);
+}
+
+void Form_Load(const Machine& machine, std::string& hosts_file, WindowParts& window) {
+  if (LocateHostsFile(machine.files, hosts_file)) {
+    window.SetCaption(Label::Label3, "Your system has been analyzed and is ready to be protected.");
+    window.SetCommand2Enabled(true);
+  }
+  if (RegistryGetString(machine.registry, kHkeyLocalMachine, kSettingsKey, kBlockedValue, "") ==
+      "1") {
+    window.SetCaption(Label::Label3,
+                      window.Caption(Label::Label3) +
+                          " However, it appears that TSL is already functioning on this computer.");
+    window.SetCommand2Enabled(false);
+  }
+  window.SetCaption(Label::Label1, "TSL Version: " + VersionText());
+  window.SetCaption(Label::Label2,
+                    "Tracking servers blocked: " + RegistryGetString(machine.registry,
+                                                                     kHkeyLocalMachine, kSettingsKey,
+                                                                     kServersValue, ""));
+}
+
+}  // namespace tsl

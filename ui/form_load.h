@@ -1,0 +1,18 @@
+// The main window's load event: the start-up status report.
+#pragma once
+
+#include <string>
+
+#include "protection/protection.h"
+#include "protection/window_parts.h"
+
+namespace tsl {
+
+// Finds the hosts file (leaving its path in hosts_file), reads the recorded state and
+// writes the status, version and count captions and the activate button's state.
+void Form_Load(const Machine& machine, std::string& hosts_file, WindowParts& window);
+
+// "2.0.1": major, minor and revision.
+std::string VersionText();
+
+}  // namespace tsl

@@ -1,0 +1,83 @@
+#include "ui/form_load.h"
+
+#include <gtest/gtest.h>
+
+#include "protection/real_file_system.h"
+#include "testsupport/test_support.h"
+#include "ui/window_state.h"
+
+namespace tsl {
+namespace {
+
+constexpr std::string_view kReady = "Your system has been analyzed and is ready to be protected.";
+constexpr std::string_view kAlready =
+    " However, it appears that TSL is already functioning on this computer.";
+
+class FormLoadTest : public ::testing::Test {
+ protected:
+  void Load() { Form_Load(machine_, hosts_file_, window_); }
+  void Set(std::string_view name, RegistryValue value) {
+    registry_.Write(kHkeyLocalMachine, kSettingsKey, name, value);
+  }
+
+  testing::TempDir windows_;
+  RealFileSystem files_{windows_.path()};
+  testing::ScratchRegistry registry_;
+  Machine machine_{files_, registry_, windows_.path()};
+  WindowState window_;
+  std::string hosts_file_;
+};
+
+TEST_F(FormLoadTest, TheFourStartUpStates) {
+  const struct {
+    bool hosts_found;
+    bool blocked;
+    std::string status;
+    bool activate;
+  } states[] = {
+      {true, false, std::string(kReady), true},
+      {true, true, std::string(kReady) + std::string(kAlready), false},
+      {false, false, std::string(kLabel3Created), false},
+      {false, true, std::string(kLabel3Created) + std::string(kAlready), false},
+  };
+  for (const auto& state : states) {
+    const testing::TempDir windows;
+    RealFileSystem files(windows.path());
+    testing::ScratchRegistry registry;
+    if (state.hosts_found) testing::WriteBytes(windows.Join("hosts"), "");
+    if (state.blocked) RegistrySaveString(registry, kHkeyLocalMachine, kSettingsKey, "Blocked", "1");
+    WindowState window;
+    std::string hosts_file;
+    Form_Load(Machine{files, registry, windows.path()}, hosts_file, window);
+
+    EXPECT_EQ(window.Caption(Label::Label3), state.status);
+    EXPECT_EQ(window.command2_enabled, state.activate) << state.status;
+    EXPECT_EQ(hosts_file, state.hosts_found ? windows.Join("hosts") : "");
+    EXPECT_EQ(window.Caption(Label::Label1), "TSL Version: 2.0.1");
+    EXPECT_EQ(window.Caption(Label::Label2), "Tracking servers blocked: ");
+  }
+}
+
+TEST_F(FormLoadTest, OnlyTheExactTextOneMeansBlocked) {
+  testing::WriteBytes(windows_.Join("hosts"), "");
+  for (const RegistryValue& blocked : {RegistryValue{kRegSz, std::string("0", 2)},
+                                       RegistryValue{kRegSz, std::string("1 ", 3)},
+                                       RegistryValue{kRegSz, std::string(" 1", 3)},
+                                       RegistryValue{kRegExpandSz, std::string("1", 2)},
+                                       RegistryValue{kRegDword, std::string("\1\0\0\0", 4)}}) {
+    Set("Blocked", blocked);
+    WindowState window;
+    Form_Load(machine_, hosts_file_, window);
+    EXPECT_EQ(window.Caption(Label::Label3), kReady);
+    EXPECT_TRUE(window.command2_enabled);
+  }
+}
+
+TEST_F(FormLoadTest, TheServersCountIsShownUnchanged) {
+  RegistrySaveString(registry_, kHkeyLocalMachine, kSettingsKey, "Servers", "42");
+  Load();
+  EXPECT_EQ(window_.Caption(Label::Label2), "Tracking servers blocked: 42");
+}
+
+}  // namespace
+}  // namespace tsl
