@@ -1,0 +1,72 @@
+#include "ui/win32/frame_box.h"
+
+#include <string>
+
+namespace tsl {
+namespace {
+
+COLORREF caption_colour = RGB(255, 255, 255);
+
+void Paint(HWND window) {
+  PAINTSTRUCT paint;
+  const HDC dc = BeginPaint(window, &paint);
+  const auto font = reinterpret_cast<HFONT>(GetWindowLongPtrA(window, GWLP_USERDATA));
+  const HGDIOBJ previous_font = SelectObject(dc, font != nullptr ? font : GetStockObject(DEFAULT_GUI_FONT));
+
+  std::string caption(static_cast<size_t>(GetWindowTextLengthA(window)) + 1, '\0');
+  caption.resize(static_cast<size_t>(GetWindowTextA(window, caption.data(), static_cast<int>(caption.size()))));
+  TEXTMETRICA metrics{};
+  GetTextMetricsA(dc, &metrics);
+
+  RECT outline;
+  GetClientRect(window, &outline);
+  outline.top += metrics.tmHeight / 2;
+  DrawEdge(dc, &outline, EDGE_ETCHED, BF_RECT);
+
+  SIZE extent{};
+  GetTextExtentPoint32A(dc, caption.c_str(), static_cast<int>(caption.size()), &extent);
+  const auto background = reinterpret_cast<HBRUSH>(GetClassLongPtrA(window, GCLP_HBRBACKGROUND));
+  RECT caption_place{8, 0, 8 + extent.cx + 2, metrics.tmHeight};
+  FillRect(dc, &caption_place, background);
+  SetBkMode(dc, TRANSPARENT);
+  SetTextColor(dc, caption_colour);
+  TextOutA(dc, caption_place.left + 1, 0, caption.c_str(), static_cast<int>(caption.size()));
+
+  SelectObject(dc, previous_font);
+  EndPaint(window, &paint);
+}
+
+LRESULT CALLBACK FrameBoxProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  switch (message) {
+    case WM_PAINT:
+      Paint(window);
+      return 0;
+    case WM_SETFONT:
+      SetWindowLongPtrA(window, GWLP_USERDATA, static_cast<LONG_PTR>(wparam));
+      if (LOWORD(lparam) != 0) InvalidateRect(window, nullptr, TRUE);
+      return 0;
+    case WM_GETFONT:
+      return GetWindowLongPtrA(window, GWLP_USERDATA);
+    case WM_ERASEBKGND:  // the inside is the window's own background, seen through the box
+      return 1;
+    case WM_NCHITTEST:  // clicks fall through to the window, as on a system group box
+      return HTTRANSPARENT;
+    default:
+      return DefWindowProcA(window, message, wparam, lparam);
+  }
+}
+
+}  // namespace
+
+void RegisterFrameBoxClass(HINSTANCE instance, HBRUSH background, COLORREF text) {
+  caption_colour = text;
+  WNDCLASSA window_class{};
+  window_class.lpfnWndProc = FrameBoxProc;
+  window_class.hInstance = instance;
+  window_class.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+  window_class.hbrBackground = background;
+  window_class.lpszClassName = kFrameBoxClass;
+  RegisterClassA(&window_class);
+}
+
+}  // namespace tsl

@@ -1,0 +1,251 @@
+#include "ui/win32/frm_main.h"
+
+#include <exception>
+
+#include "resources/resource_ids.h"
+#include "ui/captions.h"
+#include "ui/form_load.h"
+#include "ui/win32/controls.h"
+#include "ui/win32/frame_box.h"
+#include "ui/win32/picture_box.h"
+
+namespace tsl {
+namespace {
+
+constexpr const char* kWindowClass = "TessalineMain";
+constexpr COLORREF kNavy = RGB(0, 0, 128);
+constexpr COLORREF kWhite = RGB(255, 255, 255);
+// A fixed dialog frame with a close button and nothing else.
+constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;
+constexpr DWORD kWindowExStyle = WS_EX_DLGMODALFRAME;
+
+ControlId LabelControl(Label label) {
+  switch (label) {
+    case Label::Label1:
+      return kLabel1;
+    case Label::Label2:
+      return kLabel2;
+    case Label::Label3:
+      break;
+  }
+  return kLabel3;
+}
+
+HFONT MakeFont(const char* face, int tenths_of_points) {
+  LOGFONTA font{};
+  // Negative: the character height, at 96 dots per inch.
+  font.lfHeight = -MulDiv(tenths_of_points, 96, 720);
+  font.lfWeight = FW_NORMAL;
+  font.lfCharSet = ANSI_CHARSET;
+  font.lfQuality = DEFAULT_QUALITY;
+  lstrcpynA(font.lfFaceName, face, LF_FACESIZE);
+  return CreateFontIndirectA(&font);
+}
+
+struct ControlClass {
+  const char* name;
+  DWORD style;
+  DWORD ex_style;
+};
+
+ControlClass ClassOf(const ControlSpec& spec) {
+  switch (spec.kind) {
+    case ControlKind::kPicture:
+      return {kPictureBoxClass, WS_TABSTOP | WS_BORDER | WS_CLIPSIBLINGS, 0};
+    case ControlKind::kFrame:
+      return {kFrameBoxClass, WS_CLIPSIBLINGS, 0};
+    case ControlKind::kLabel:
+      // Labels show their text as it stands: no "&" prefixes, wrapped at words, cut at
+      // their edges.
+      return {"STATIC", static_cast<DWORD>((spec.centred ? SS_CENTER : SS_LEFT) | SS_NOPREFIX),
+              WS_EX_TRANSPARENT};
+    case ControlKind::kButton:
+      break;
+  }
+  return {"BUTTON", BS_PUSHBUTTON | WS_TABSTOP | WS_CLIPSIBLINGS, 0};
+}
+
+}  // namespace
+
+FrmMain::FrmMain(const Machine& machine, MessageBoxFunction message_box)
+    : machine_(machine), message_box_(message_box) {}
+
+FrmMain::~FrmMain() {
+  if (IsWindow(window_)) DestroyWindow(window_);
+}
+
+bool FrmMain::Create(HINSTANCE instance, int show) {
+  navy_brush_.reset(CreateSolidBrush(kNavy));
+  dialog_font_.reset(MakeFont("MS Shell Dlg", 80));
+  button_font_.reset(MakeFont("Tahoma", 82));  // 8.25 pt: the same 11 pixels at 96 dpi
+  banner_.reset(LoadImageA(instance, MAKEINTRESOURCEA(IDB_BANNER), IMAGE_BITMAP, 0, 0,
+                           LR_DEFAULTCOLOR));
+
+  WNDCLASSA window_class{};
+  window_class.lpfnWndProc = WindowProc;
+  window_class.hInstance = instance;
+  window_class.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_TESSALINE));
+  window_class.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+  window_class.hbrBackground = static_cast<HBRUSH>(navy_brush_.get());
+  window_class.lpszClassName = kWindowClass;
+  RegisterClassA(&window_class);
+  RegisterPictureBoxClass(instance);
+  RegisterFrameBoxClass(instance, static_cast<HBRUSH>(navy_brush_.get()), kWhite);
+
+  // A window with an owner gets no taskbar button.
+  owner_.reset(CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, instance,
+                               nullptr));
+  RECT frame{0, 0, kClientWidthTwips / kTwipsPerPixel, kClientHeightTwips / kTwipsPerPixel};
+  AdjustWindowRectEx(&frame, kWindowStyle, FALSE, kWindowExStyle);
+  window_ = CreateWindowExA(kWindowExStyle, kWindowClass, kAppTitle.data(), kWindowStyle,
+                            CW_USEDEFAULT, CW_USEDEFAULT, frame.right - frame.left,
+                            frame.bottom - frame.top, owner_.get(), nullptr, instance, this);
+  if (window_ == nullptr) return false;
+  ShowWindow(window_, show);
+  SetFocus(GetDlgItem(window_, kPicture1));
+  UpdateWindow(window_);
+  return true;
+}
+
+LRESULT CALLBACK FrmMain::WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_NCCREATE) {
+    auto* form = static_cast<FrmMain*>(reinterpret_cast<CREATESTRUCTA*>(lparam)->lpCreateParams);
+    form->window_ = window;
+    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
+  }
+  auto* form = reinterpret_cast<FrmMain*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+  if (form == nullptr) return DefWindowProcA(window, message, wparam, lparam);
+  return form->OnMessage(message, wparam, lparam);
+}
+
+LRESULT FrmMain::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
+  switch (message) {
+    case WM_CREATE:
+      CreateControls();
+      RunHandler([this] { Form_Load(); });
+      return 0;
+    case WM_COMMAND:
+      OnCommand(LOWORD(wparam), HIWORD(wparam));
+      return 0;
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN:
+      return reinterpret_cast<LRESULT>(
+          OnControlColor(reinterpret_cast<HDC>(wparam), reinterpret_cast<HWND>(lparam)));
+    case WM_DESTROY:
+      SetWindowLongPtrA(window_, GWLP_USERDATA, 0);
+      PostQuitMessage(exit_code_);
+      return 0;
+    default:
+      return DefWindowProcA(window_, message, wparam, lparam);
+  }
+}
+
+void FrmMain::CreateControls() {
+  const auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(window_, GWLP_HINSTANCE));
+  for (const ControlSpec& spec : kControls) {
+    const ControlClass control_class = ClassOf(spec);
+    const RECT place = ControlRect(spec);
+    const HWND control = CreateWindowExA(
+        control_class.ex_style, control_class.name, spec.caption,
+        WS_CHILD | WS_VISIBLE | control_class.style | (spec.enabled ? 0 : WS_DISABLED), place.left,
+        place.top, place.right - place.left, place.bottom - place.top, window_,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), instance, nullptr);
+    const bool button = spec.kind == ControlKind::kButton;
+    SendMessageA(control, WM_SETFONT,
+                 reinterpret_cast<WPARAM>(button ? button_font_.get() : dialog_font_.get()), FALSE);
+    if (spec.kind == ControlKind::kPicture && spec.id == kPicture1) {
+      SetPictureBitmap(control, static_cast<HBITMAP>(banner_.get()));
+    }
+  }
+}
+
+HBRUSH FrmMain::OnControlColor(HDC dc, HWND control) {
+  SetTextColor(dc, kWhite);
+  SetBkColor(dc, kNavy);
+  if (GetDlgCtrlID(control) == kLabel1 || GetDlgCtrlID(control) == kLabel2 ||
+      GetDlgCtrlID(control) == kLabel3) {
+    SetBkMode(dc, TRANSPARENT);
+    return static_cast<HBRUSH>(GetStockObject(NULL_BRUSH));
+  }
+  return static_cast<HBRUSH>(navy_brush_.get());
+}
+
+void FrmMain::OnCommand(int id, UINT code) {
+  if (code != BN_CLICKED) return;
+  switch (id) {
+    case kCommand2:
+      RunHandler([this] { Command2_Click(); });
+      break;
+    case kCommand3:
+      RunHandler([this] { Command3_Click(); });
+      break;
+    case kCommand4:
+      Command4_Click();
+      break;
+    default:  // Enter and Escape (IDOK, IDCANCEL) do nothing
+      break;
+  }
+}
+
+template <typename Handler>
+void FrmMain::RunHandler(Handler handler) {
+  std::string failure;
+  try {
+    handler();
+    return;
+  } catch (const std::exception& error) {
+    failure = error.what();
+  }
+  // C++ exceptions never unwind through the window system: the failure is reported here
+  // and the program ends, keeping what was done before it.
+  message_box_(window_, failure.c_str(), kAppTitle.data(), MB_OK | MB_ICONERROR);
+  exit_code_ = 1;
+  DestroyWindow(window_);
+}
+
+void FrmMain::Form_Load() { tsl::Form_Load(machine_, HostsFile, *this); }
+void FrmMain::Command2_Click() { ActivateProtection(machine_, HostsFile, *this); }
+void FrmMain::Command3_Click() { DeactivateProtection(machine_, HostsFile, *this); }
+void FrmMain::Command4_Click() { DestroyWindow(window_); }
+
+void FrmMain::SetCaption(Label label, const std::string& text) {
+  const HWND control = GetDlgItem(window_, LabelControl(label));
+  SetWindowTextA(control, text.c_str());
+  // The label has no background of its own: what lay under the old text is drawn again.
+  RECT place;
+  GetWindowRect(control, &place);
+  MapWindowPoints(nullptr, window_, reinterpret_cast<POINT*>(&place), 2);
+  InvalidateRect(window_, &place, TRUE);
+}
+
+std::string FrmMain::Caption(Label label) const {
+  const HWND control = GetDlgItem(window_, LabelControl(label));
+  std::string text(static_cast<size_t>(GetWindowTextLengthA(control)) + 1, '\0');
+  text.resize(static_cast<size_t>(GetWindowTextA(control, text.data(), static_cast<int>(text.size()))));
+  return text;
+}
+
+void FrmMain::SetCommand2Enabled(bool enabled) {
+  const HWND command2 = GetDlgItem(window_, kCommand2);
+  // A disabled button cannot keep the focus; it passes to the next control in tab order.
+  if (!enabled && GetFocus() == command2) {
+    SetFocus(GetNextDlgTabItem(window_, command2, FALSE));
+  }
+  EnableWindow(command2, enabled ? TRUE : FALSE);
+}
+
+void FrmMain::ShowInformation(const std::string& text) {
+  message_box_(window_, text.c_str(), kAppTitle.data(), MB_OK | MB_ICONINFORMATION);
+}
+
+int RunMessageLoop(const FrmMain& form) {
+  MSG message;
+  while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+    if (IsWindow(form.window()) && IsDialogMessageA(form.window(), &message)) continue;
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+  }
+  return static_cast<int>(message.wParam);
+}
+
+}  // namespace tsl

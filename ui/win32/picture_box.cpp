@@ -1,0 +1,51 @@
+#include "ui/win32/picture_box.h"
+
+namespace tsl {
+namespace {
+
+void Paint(HWND window) {
+  PAINTSTRUCT paint;
+  const HDC dc = BeginPaint(window, &paint);
+  const auto bitmap = reinterpret_cast<HBITMAP>(GetWindowLongPtrA(window, GWLP_USERDATA));
+  BITMAP info{};
+  if (bitmap != nullptr && GetObjectA(bitmap, sizeof info, &info) != 0) {
+    const HDC memory = CreateCompatibleDC(dc);
+    const HGDIOBJ previous = SelectObject(memory, bitmap);
+    BitBlt(dc, 0, 0, info.bmWidth, info.bmHeight, memory, 0, 0, SRCCOPY);
+    SelectObject(memory, previous);
+    DeleteDC(memory);
+  }
+  EndPaint(window, &paint);
+}
+
+LRESULT CALLBACK PictureBoxProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  switch (message) {
+    case WM_PAINT:
+      Paint(window);
+      return 0;
+    case WM_LBUTTONDOWN:
+      SetFocus(window);
+      return 0;
+    default:
+      return DefWindowProcA(window, message, wparam, lparam);
+  }
+}
+
+}  // namespace
+
+void RegisterPictureBoxClass(HINSTANCE instance) {
+  WNDCLASSA window_class{};
+  window_class.lpfnWndProc = PictureBoxProc;
+  window_class.hInstance = instance;
+  window_class.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+  window_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+  window_class.lpszClassName = kPictureBoxClass;
+  RegisterClassA(&window_class);
+}
+
+void SetPictureBitmap(HWND picture_box, HBITMAP bitmap) {
+  SetWindowLongPtrA(picture_box, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(bitmap));
+  InvalidateRect(picture_box, nullptr, TRUE);
+}
+
+}  // namespace tsl
