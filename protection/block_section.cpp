@@ -10,16 +10,26 @@ size_t CountBlockListLines(std::string_view block_list) {
 
 std::string BlockEntries(std::string_view block_list) {
   constexpr std::string_view kLineBreak = "\r\n";
-  // Every line gains the address and keeps at most its own break's two bytes, so one
-  // allocation holds the whole section.
-  const size_t lines = CountBlockListLines(block_list);
-  std::string entries;
-  entries.reserve(block_list.size() + lines * (kEntryAddress.size() + kLineBreak.size()) +
-                  kLineBreak.size());
-  ForEachBlockListLine(block_list, [&entries, kLineBreak](std::string_view line) {
-    entries.append(kEntryAddress).append(line).append(kLineBreak);
+  size_t lines = 0;
+  size_t name_bytes = 0;
+  ForEachBlockListLine(block_list, [&](std::string_view line) {
+    ++lines;
+    name_bytes += line.size();
   });
-  entries.append(kLineBreak);
+  // Sized exactly first, then filled in place: block lists run to millions of lines.
+  std::string entries(
+      name_bytes + lines * (kEntryAddress.size() + kLineBreak.size()) + kLineBreak.size(), '\0');
+  char* out = entries.data();
+  const auto put = [&out](std::string_view bytes) {
+    std::memcpy(out, bytes.data(), bytes.size());
+    out += bytes.size();
+  };
+  ForEachBlockListLine(block_list, [&](std::string_view line) {
+    put(kEntryAddress);
+    put(line);
+    put(kLineBreak);
+  });
+  put(kLineBreak);
   return entries;
 }
 

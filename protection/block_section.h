@@ -22,7 +22,8 @@ void ForEachBlockListLine(std::string_view text, Visit&& visit) {
   const char* pos = text.data();
   const char* const end = pos + text.size();
   while (pos < end) {
-    const auto* cr = static_cast<const char*>(std::memchr(pos, '\r', static_cast<size_t>(end - pos)));
+    const auto* cr =
+        static_cast<const char*>(std::memchr(pos, '\r', static_cast<size_t>(end - pos)));
     if (cr == nullptr) {
       visit(std::string_view(pos, static_cast<size_t>(end - pos)));
       return;

@@ -22,8 +22,7 @@ struct Machine {
 
 // Backs the hosts file up, appends the block section, records "Blocked" = "1" and reports.
 // A failing file step throws FileError; the steps before it stay done.
-void ActivateProtection(const Machine& machine, const std::string& hosts_file,
-                        WindowParts& window);
+void ActivateProtection(const Machine& machine, const std::string& hosts_file, WindowParts& window);
 
 // Copies the backup back over the hosts file and records "Blocked" = "0"; without a
 // backup it only tells the user so.

@@ -76,7 +76,8 @@ TEST_F(ProtectionTest, AReadOnlyHostsFileIsMadeWritableAndStaysSo) {
   testing::MakeReadOnly(hosts_);
   Activate();
   EXPECT_FALSE(testing::IsReadOnly(hosts_));
-  EXPECT_EQ(ReadBytes(hosts_), "x\r\n\r\n#email snoop protection \r\n127.0.0.1     a.example\r\n\r\n");
+  EXPECT_EQ(ReadBytes(hosts_),
+            "x\r\n\r\n#email snoop protection \r\n127.0.0.1     a.example\r\n\r\n");
 
   // The backup may have taken the read-only mark with it; activating again still works.
   Deactivate();

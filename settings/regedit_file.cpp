@@ -24,9 +24,9 @@ std::string_view Trim(std::string_view s) { return TrimRight(TrimLeft(s)); }
 char FoldCase(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 bool EqualFolded(std::string_view a, std::string_view b) {
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(),
-                    [](char x, char y) { return FoldCase(x) == FoldCase(y); });
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return FoldCase(x) == FoldCase(y);
+         });
 }
 
 // True when `key` is `ancestor` itself or lies below it.
@@ -277,13 +277,15 @@ std::string FormatValueLine(std::string_view name, const RegistryValue& value,
   std::string line = name.empty() ? "@" : Quote(name);
   line.push_back('=');
   const std::string_view data = value.data;
-  const bool plain_text = value.type == kRegSz && !data.empty() && data.back() == '\0' &&
-                          data.substr(0, data.size() - 1).find_first_of(std::string_view("\0\r\n", 3)) ==
-                              std::string_view::npos;
+  const bool plain_text =
+      value.type == kRegSz && !data.empty() && data.back() == '\0' &&
+      data.substr(0, data.size() - 1).find_first_of(std::string_view("\0\r\n", 3)) ==
+          std::string_view::npos;
   if (plain_text) return line + Quote(data.substr(0, data.size() - 1));
   if (value.type == kRegDword && data.size() == 4) {
     std::uint32_t n = 0;
-    for (size_t i = 0; i < 4; ++i) n |= static_cast<std::uint32_t>(static_cast<unsigned char>(data[i])) << (8 * i);
+    for (size_t i = 0; i < 4; ++i)
+      n |= static_cast<std::uint32_t>(static_cast<unsigned char>(data[i])) << (8 * i);
     char digits[9];
     std::snprintf(digits, sizeof digits, "%08x", static_cast<unsigned>(n));
     return line + "dword:" + digits;
@@ -352,8 +354,8 @@ bool RegeditText::Set(std::string_view key_path, std::string_view name,
     std::string insert = line + line_break;
     // A line that is not ended, or one whose hex list the file cut off after a
     // continuation mark, must not swallow the new line.
-    if (at > 0 && (text_[at - 1] != '\n' ||
-                   EndsWithContinuation(std::string_view(text_).substr(0, at)))) {
+    if (at > 0 &&
+        (text_[at - 1] != '\n' || EndsWithContinuation(std::string_view(text_).substr(0, at)))) {
       insert.insert(0, line_break);
     }
     text_.insert(at, insert);

@@ -17,7 +17,7 @@ constexpr std::string_view kTsl = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Orrindale\\TSL"
 RegistryValue Sz(std::string_view text) { return {kRegSz, std::string(text) + '\0'}; }
 
 // The shape regedit exports, with every value form in it.
-const std::string kExported =
+constexpr std::string_view kExported =
     "REGEDIT4\r\n"
     "\r\n"
     "; exported by hand\r\n"
@@ -35,7 +35,7 @@ const std::string kExported =
     "\"Blocked\"=\"other\"\r\n";
 
 TEST(RegeditTextTest, ReadsEveryValueForm) {
-  const RegeditText text(kExported);
+  const RegeditText text{std::string(kExported)};
   EXPECT_EQ(text.Find(kTsl, "Blocked"), Sz("1"));
   EXPECT_EQ(text.Find(kTsl, "Servers"), Sz("C:\\dir \"42\""));
   EXPECT_EQ(text.Find(kTsl, "Count"), (RegistryValue{kRegDword, std::string("\x2a\0\0\0", 4)}));
@@ -83,9 +83,9 @@ TEST(RegeditTextTest, BadLinesAreSkippedAndSurviveAWrite) {
 }
 
 TEST(RegeditTextTest, SetChangesOnlyItsOwnLine) {
-  RegeditText edited(kExported);
+  RegeditText edited{std::string(kExported)};
   ASSERT_TRUE(edited.Set(kTsl, "blocked", Sz("0")));
-  std::string expected = kExported;
+  std::string expected(kExported);
   expected.replace(expected.find("\"Blocked\"=\"1\""), 13, "\"blocked\"=\"0\"");
   EXPECT_EQ(edited.text(), expected);
 
@@ -128,8 +128,9 @@ TEST(RegistryFileTest, WritesCreateTheFolderAndReplaceTheFileWhole) {
   EXPECT_EQ(file.Read(kHkeyLocalMachine, "SOFTWARE\\Orrindale\\TSL", "Blocked"), std::nullopt);
 
   file.Write(kHkeyLocalMachine, "SOFTWARE\\Orrindale\\TSL", "Blocked", Sz("1"));
-  EXPECT_EQ(testing::ReadBytes(path),
-            "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Orrindale\\TSL]\r\n\"Blocked\"=\"1\"\r\n");
+  EXPECT_EQ(
+      testing::ReadBytes(path),
+      "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Orrindale\\TSL]\r\n\"Blocked\"=\"1\"\r\n");
 
   ::chmod(path.c_str(), 0600);
   file.Write(kHkeyLocalMachine, "SOFTWARE\\Orrindale\\TSL", "Blocked", Sz("0"));

@@ -98,9 +98,8 @@ void RegistryFile::Write(std::uint32_t root, std::string_view key, std::string_v
 
 std::unique_ptr<RegistryHive> OpenSystemRegistry() {
   const char* path = std::getenv("TESSALINE_REGISTRY");
-  return std::make_unique<RegistryFile>(path != nullptr && *path != '\0'
-                                            ? path
-                                            : "/var/lib/tessaline/registry.reg");
+  return std::make_unique<RegistryFile>(
+      path != nullptr && *path != '\0' ? path : "/var/lib/tessaline/registry.reg");
 }
 
 }  // namespace tsl

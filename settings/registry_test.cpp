@@ -46,7 +46,10 @@ TEST_F(RegistryTest, OnlyStringValuesAreRead) {
 
 TEST_F(RegistryTest, TextEndsAtTheFirstNulOrAtTheDataEnd) {
   Put("NoTerminator", kRegSz, "42  ");
-  Put("EmbeddedNul", kRegSz, std::string("4\0" "2\0", 4));
+  Put("EmbeddedNul", kRegSz,
+      std::string("4\0"
+                  "2\0",
+                  4));
   Put("Empty", kRegSz, std::string("\0", 1));
   EXPECT_EQ(Get("NoTerminator"), "42  ");
   EXPECT_EQ(Get("EmbeddedNul"), "4");

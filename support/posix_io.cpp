@@ -12,7 +12,8 @@ void FdTraits::Close(Handle fd) { ::close(fd); }
 bool ReadAll(int fd, std::string& out) {
   struct stat info {};
   size_t expected = 0;
-  if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) expected = static_cast<size_t>(info.st_size);
+  if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode))
+    expected = static_cast<size_t>(info.st_size);
   out.clear();
   // One byte more than the size, so that a file that has not grown ends in one read.
   out.resize(expected + 1);

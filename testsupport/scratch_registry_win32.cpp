@@ -10,7 +10,8 @@ struct ScratchRegistry::Place {
   std::string key;
 };
 
-ScratchRegistry::ScratchRegistry() : place_(std::make_unique<Place>()), hive_(OpenSystemRegistry()) {
+ScratchRegistry::ScratchRegistry()
+    : place_(std::make_unique<Place>()), hive_(OpenSystemRegistry()) {
   static std::atomic<int> counter{0};
   place_->key = "SOFTWARE\\TessalineTests\\" + std::to_string(GetCurrentProcessId()) + "-" +
                 std::to_string(counter++);

@@ -15,9 +15,8 @@ TempDir::TempDir() {
   static std::atomic<int> counter{0};
   const fs::path base = fs::temp_directory_path();
   for (int attempt = 0; attempt < 1000; ++attempt) {
-    const fs::path candidate =
-        base / ("tessaline-test-" + std::to_string(std::random_device{}()) + "-" +
-                std::to_string(counter++));
+    const fs::path candidate = base / ("tessaline-test-" + std::to_string(std::random_device{}()) +
+                                       "-" + std::to_string(counter++));
     if (fs::create_directory(candidate)) {
       path_ = candidate.string();
       return;

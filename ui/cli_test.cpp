@@ -12,7 +12,7 @@ namespace {
 
 class CliTest : public ::testing::Test {
  protected:
-  int Run(std::vector<std::string> args) {
+  int Run(const std::vector<std::string>& args) {
     out_.str("");
     err_.str("");
     return RunCommand(args, machine_, out_, err_);

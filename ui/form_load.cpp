@@ -24,10 +24,9 @@ void Form_Load(const Machine& machine, std::string& hosts_file, WindowParts& win
     window.SetCommand2Enabled(false);
   }
   window.SetCaption(Label::Label1, "TSL Version: " + VersionText());
-  window.SetCaption(Label::Label2,
-                    "Tracking servers blocked: " + RegistryGetString(machine.registry,
-                                                                     kHkeyLocalMachine, kSettingsKey,
-                                                                     kServersValue, ""));
+  window.SetCaption(Label::Label2, "Tracking servers blocked: " +
+                                       RegistryGetString(machine.registry, kHkeyLocalMachine,
+                                                         kSettingsKey, kServersValue, ""));
 }
 
 }  // namespace tsl

@@ -16,7 +16,7 @@ constexpr std::string_view kAlready =
 class FormLoadTest : public ::testing::Test {
  protected:
   void Load() { Form_Load(machine_, hosts_file_, window_); }
-  void Set(std::string_view name, RegistryValue value) {
+  void Set(std::string_view name, const RegistryValue& value) {
     registry_.Write(kHkeyLocalMachine, kSettingsKey, name, value);
   }
 
@@ -30,22 +30,23 @@ class FormLoadTest : public ::testing::Test {
 
 TEST_F(FormLoadTest, TheFourStartUpStates) {
   const struct {
+    std::string status;
     bool hosts_found;
     bool blocked;
-    std::string status;
     bool activate;
   } states[] = {
-      {true, false, std::string(kReady), true},
-      {true, true, std::string(kReady) + std::string(kAlready), false},
-      {false, false, std::string(kLabel3Created), false},
-      {false, true, std::string(kLabel3Created) + std::string(kAlready), false},
+      {std::string(kReady), true, false, true},
+      {std::string(kReady) + std::string(kAlready), true, true, false},
+      {std::string(kLabel3Created), false, false, false},
+      {std::string(kLabel3Created) + std::string(kAlready), false, true, false},
   };
   for (const auto& state : states) {
     const testing::TempDir windows;
     RealFileSystem files(windows.path());
     testing::ScratchRegistry registry;
     if (state.hosts_found) testing::WriteBytes(windows.Join("hosts"), "");
-    if (state.blocked) RegistrySaveString(registry, kHkeyLocalMachine, kSettingsKey, "Blocked", "1");
+    if (state.blocked)
+      RegistrySaveString(registry, kHkeyLocalMachine, kSettingsKey, "Blocked", "1");
     WindowState window;
     std::string hosts_file;
     Form_Load(Machine{files, registry, windows.path()}, hosts_file, window);
@@ -60,11 +61,11 @@ TEST_F(FormLoadTest, TheFourStartUpStates) {
 
 TEST_F(FormLoadTest, OnlyTheExactTextOneMeansBlocked) {
   testing::WriteBytes(windows_.Join("hosts"), "");
-  for (const RegistryValue& blocked : {RegistryValue{kRegSz, std::string("0", 2)},
-                                       RegistryValue{kRegSz, std::string("1 ", 3)},
-                                       RegistryValue{kRegSz, std::string(" 1", 3)},
-                                       RegistryValue{kRegExpandSz, std::string("1", 2)},
-                                       RegistryValue{kRegDword, std::string("\1\0\0\0", 4)}}) {
+  for (const RegistryValue& blocked :
+       {RegistryValue{kRegSz, std::string("0\0", 2)}, RegistryValue{kRegSz, std::string("1 \0", 3)},
+        RegistryValue{kRegSz, std::string(" 1\0", 3)},
+        RegistryValue{kRegExpandSz, std::string("1\0", 2)},
+        RegistryValue{kRegDword, std::string("\1\0\0\0", 4)}}) {
     Set("Blocked", blocked);
     WindowState window;
     Form_Load(machine_, hosts_file_, window);

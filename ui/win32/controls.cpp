@@ -9,8 +9,7 @@ namespace tsl {
 const std::array<ControlSpec, 11> kControls = {{
     {kPicture1, ControlKind::kPicture, "", ControlId{}, 360, 120, 5145, 1995, false, true},
     {kPicture2, ControlKind::kPicture, "", ControlId{}, 0, 0, 5895, 2295, false, true},
-    {kLabel3, ControlKind::kLabel, kLabel3Created.data(), kFrame1, 120, 240, 5415, 495, true,
-     true},
+    {kLabel3, ControlKind::kLabel, kLabel3Created.data(), kFrame1, 120, 240, 5415, 495, true, true},
     {kCommand2, ControlKind::kButton, "Activate", kFrame2, 1080, 360, 1695, 375, false, false},
     {kCommand3, ControlKind::kButton, "Deactivate", kFrame2, 2880, 360, 1695, 375, false, true},
     {kCommand4, ControlKind::kButton, "Exit", ControlId{}, 4320, 4440, 1335, 375, false, true},

@@ -28,7 +28,7 @@ struct ControlSpec {
   ControlId id;
   ControlKind kind;
   const char* caption;
-  ControlId container;  // a frame, or 0 for the window's client area
+  ControlId container;           // a frame, or 0 for the window's client area
   int left, top, width, height;  // twips, from the container's outer top-left corner
   bool centred;
   bool enabled;

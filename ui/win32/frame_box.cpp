@@ -11,10 +11,12 @@ void Paint(HWND window) {
   PAINTSTRUCT paint;
   const HDC dc = BeginPaint(window, &paint);
   const auto font = reinterpret_cast<HFONT>(GetWindowLongPtrA(window, GWLP_USERDATA));
-  const HGDIOBJ previous_font = SelectObject(dc, font != nullptr ? font : GetStockObject(DEFAULT_GUI_FONT));
+  const HGDIOBJ previous_font =
+      SelectObject(dc, font != nullptr ? font : GetStockObject(DEFAULT_GUI_FONT));
 
   std::string caption(static_cast<size_t>(GetWindowTextLengthA(window)) + 1, '\0');
-  caption.resize(static_cast<size_t>(GetWindowTextA(window, caption.data(), static_cast<int>(caption.size()))));
+  caption.resize(static_cast<size_t>(
+      GetWindowTextA(window, caption.data(), static_cast<int>(caption.size()))));
   TEXTMETRICA metrics{};
   GetTextMetricsA(dc, &metrics);
 

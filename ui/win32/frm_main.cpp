@@ -78,8 +78,8 @@ bool FrmMain::Create(HINSTANCE instance, int show) {
   navy_brush_.reset(CreateSolidBrush(kNavy));
   dialog_font_.reset(MakeFont("MS Shell Dlg", 80));
   button_font_.reset(MakeFont("Tahoma", 82));  // 8.25 pt: the same 11 pixels at 96 dpi
-  banner_.reset(LoadImageA(instance, MAKEINTRESOURCEA(IDB_BANNER), IMAGE_BITMAP, 0, 0,
-                           LR_DEFAULTCOLOR));
+  banner_.reset(
+      LoadImageA(instance, MAKEINTRESOURCEA(IDB_BANNER), IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR));
 
   WNDCLASSA window_class{};
   window_class.lpfnWndProc = WindowProc;
@@ -93,8 +93,8 @@ bool FrmMain::Create(HINSTANCE instance, int show) {
   RegisterFrameBoxClass(instance, static_cast<HBRUSH>(navy_brush_.get()), kWhite);
 
   // A window with an owner gets no taskbar button.
-  owner_.reset(CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, instance,
-                               nullptr));
+  owner_.reset(
+      CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, instance, nullptr));
   RECT frame{0, 0, kClientWidthTwips / kTwipsPerPixel, kClientHeightTwips / kTwipsPerPixel};
   AdjustWindowRectEx(&frame, kWindowStyle, FALSE, kWindowExStyle);
   window_ = CreateWindowExA(kWindowExStyle, kWindowClass, kAppTitle.data(), kWindowStyle,
@@ -221,7 +221,8 @@ void FrmMain::SetCaption(Label label, const std::string& text) {
 std::string FrmMain::Caption(Label label) const {
   const HWND control = GetDlgItem(window_, LabelControl(label));
   std::string text(static_cast<size_t>(GetWindowTextLengthA(control)) + 1, '\0');
-  text.resize(static_cast<size_t>(GetWindowTextA(control, text.data(), static_cast<int>(text.size()))));
+  text.resize(
+      static_cast<size_t>(GetWindowTextA(control, text.data(), static_cast<int>(text.size()))));
   return text;
 }
 

@@ -1,0 +1,293 @@
+#include "ui/win32/frm_main.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <vector>
+
+#include "protection/real_file_system.h"
+#include "testsupport/test_support.h"
+#include "ui/win32/controls.h"
+
+namespace tsl {
+namespace {
+
+struct MessageBoxCall {
+  HWND owner;
+  std::string text;
+  std::string title;
+  UINT type;
+};
+std::vector<MessageBoxCall> message_boxes;
+
+int WINAPI RecordMessageBox(HWND owner, LPCSTR text, LPCSTR title, UINT type) {
+  message_boxes.push_back({owner, text, title, type});
+  return IDOK;
+}
+
+std::string TextOf(HWND window) {
+  char text[512] = {};
+  GetWindowTextA(window, text, sizeof text);
+  return text;
+}
+
+std::string ClassOf(HWND window) {
+  char name[64] = {};
+  GetClassNameA(window, name, sizeof name);
+  return name;
+}
+
+// Writes what the window's client area shows as a 24-bit BMP, for people to look at.
+void SaveScreenshot(HWND window, const std::string& path) {
+  RECT client;
+  GetClientRect(window, &client);
+  const int width = client.right;
+  const int height = client.bottom;
+  const HDC screen = GetDC(window);
+  const HDC memory = CreateCompatibleDC(screen);
+  BITMAPINFO info{};
+  info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, height, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+  void* bits = nullptr;
+  const HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  const HGDIOBJ previous = SelectObject(memory, bitmap);
+  BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
+  GdiFlush();
+  const DWORD stride = ((static_cast<DWORD>(width) * 3 + 3) & ~3U);
+  const DWORD image_size = stride * static_cast<DWORD>(height);
+  BITMAPFILEHEADER file{
+      0x4D42, static_cast<DWORD>(sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER)) + image_size,
+      0, 0, sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER)};
+  std::ofstream out(path, std::ios::binary);
+  out.write(reinterpret_cast<const char*>(&file), sizeof file);
+  out.write(reinterpret_cast<const char*>(&info.bmiHeader), sizeof info.bmiHeader);
+  out.write(static_cast<const char*>(bits), image_size);
+  SelectObject(memory, previous);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(window, screen);
+}
+
+class FrmMainTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    message_boxes.clear();
+    testing::WriteBytes(hosts_, "127.0.0.1 localhost\r\n");
+    testing::WriteBytes(app_.Join("data.dat"), "a.example\r\nb.example\r\n");
+  }
+
+  void Open() { ASSERT_TRUE(form_.Create(GetModuleHandleA(nullptr), SW_SHOWNORMAL)); }
+  HWND Control(ControlId id) const { return GetDlgItem(form_.window(), id); }
+  void Click(ControlId id) { SendMessageA(Control(id), BM_CLICK, 0, 0); }
+  bool Enabled(ControlId id) const { return IsWindowEnabled(Control(id)) != FALSE; }
+
+  testing::TempDir windows_;
+  testing::TempDir app_;
+  std::string hosts_ = windows_.Join("hosts");
+  RealFileSystem files_{windows_.path()};
+  testing::ScratchRegistry registry_;
+  Machine machine_{files_, registry_, app_.path()};
+  FrmMain form_{machine_, RecordMessageBox};
+};
+
+TEST_F(FrmMainTest, AFixedDialogFrameWithNoTaskbarButton) {
+  Open();
+  const HWND window = form_.window();
+  EXPECT_EQ(TextOf(window), "Tessaline");
+  const LONG style = GetWindowLongA(window, GWL_STYLE);
+  EXPECT_EQ(style & (WS_CAPTION | WS_SYSMENU), WS_CAPTION | WS_SYSMENU);
+  EXPECT_EQ(style & (WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX), 0);
+  const LONG ex_style = GetWindowLongA(window, GWL_EXSTYLE);
+  EXPECT_NE(ex_style & WS_EX_DLGMODALFRAME, 0);
+  EXPECT_EQ(ex_style & (WS_EX_APPWINDOW | WS_EX_TOOLWINDOW), 0);
+  EXPECT_NE(GetWindow(window, GW_OWNER), nullptr) << "an owned window has no taskbar button";
+  RECT client;
+  GetClientRect(window, &client);
+  EXPECT_EQ(client.right, 391);
+  EXPECT_EQ(client.bottom, 393);
+  EXPECT_NE(GetClassLongPtrA(window, GCLP_HICON), 0U) << "the window shows the program's icon";
+  SaveScreenshot(window, "tessaline-window.bmp");
+}
+
+TEST_F(FrmMainTest, EveryControlStandsInItsPlace) {
+  Open();
+  const struct {
+    ControlId id;
+    const char* window_class;
+    const char* caption;
+    RECT place;
+  } expected[] = {
+      {kPicture2, "TessalinePictureBox", "", {0, 0, 393, 153}},
+      {kPicture1, "TessalinePictureBox", "", {24, 8, 367, 141}},
+      {kFrame1, "TessalineFrame", "Step 1: Locate Files TSL Needs to Alter", {8, 168, 385, 225}},
+      {kLabel3,
+       "Static",
+       "Your system has been analyzed and is ready to be protected.",
+       {16, 184, 377, 217}},
+      {kFrame2, "TessalineFrame", "Step 2", {8, 232, 385, 289}},
+      {kCommand2, "Button", "Activate", {80, 256, 193, 281}},
+      {kCommand3, "Button", "Deactivate", {200, 256, 313, 281}},
+      {kCommand4, "Button", "Exit", {288, 296, 377, 321}},
+      {kFrame3, "TessalineFrame", "TSL Info Center", {8, 320, 385, 385}},
+      {kLabel1, "Static", "TSL Version: 2.0.1", {16, 344, 209, 361}},
+      {kLabel2, "Static", "Tracking servers blocked: ", {16, 360, 201, 377}},
+  };
+  for (const auto& control : expected) {
+    const HWND child = Control(control.id);
+    ASSERT_NE(child, nullptr) << control.caption;
+    EXPECT_STRCASEEQ(ClassOf(child).c_str(), control.window_class);
+    EXPECT_EQ(TextOf(child), control.caption);
+    RECT place;
+    GetWindowRect(child, &place);
+    MapWindowPoints(nullptr, form_.window(), reinterpret_cast<POINT*>(&place), 2);
+    EXPECT_EQ(place.left, control.place.left) << control.caption;
+    EXPECT_EQ(place.top, control.place.top) << control.caption;
+    EXPECT_EQ(place.right, control.place.right) << control.caption;
+    EXPECT_EQ(place.bottom, control.place.bottom) << control.caption;
+    EXPECT_TRUE(IsWindowVisible(child));
+  }
+  RECT banner;
+  GetClientRect(Control(kPicture1), &banner);
+  EXPECT_EQ(banner.right, 341) << "the banner fills the box inside its one-pixel border";
+  EXPECT_EQ(banner.bottom, 131);
+
+  LOGFONTA font{};
+  GetObjectA(reinterpret_cast<HFONT>(SendMessageA(Control(kCommand3), WM_GETFONT, 0, 0)),
+             sizeof font, &font);
+  EXPECT_STREQ(font.lfFaceName, "Tahoma");
+  EXPECT_EQ(font.lfHeight, -11);
+  EXPECT_EQ(font.lfWeight, FW_NORMAL);
+  EXPECT_EQ(font.lfCharSet, ANSI_CHARSET);
+  EXPECT_FALSE(font.lfItalic || font.lfUnderline || font.lfStrikeOut);
+  EXPECT_EQ(GetWindowLongA(Control(kCommand2), GWL_STYLE) & BS_DEFPUSHBUTTON, 0);
+  EXPECT_NE(GetWindowLongA(Control(kLabel3), GWL_STYLE) & SS_CENTER, 0);
+}
+
+TEST_F(FrmMainTest, OverlappingControlsLieInFront) {
+  Open();
+  const auto in_front = [this](ControlId front, ControlId back) {
+    for (HWND w = GetWindow(Control(front), GW_HWNDNEXT); w != nullptr;
+         w = GetWindow(w, GW_HWNDNEXT)) {
+      if (w == Control(back)) return true;
+    }
+    return false;
+  };
+  EXPECT_TRUE(in_front(kPicture1, kPicture2));
+  EXPECT_TRUE(in_front(kCommand4, kFrame3));
+  EXPECT_TRUE(in_front(kLabel2, kLabel1));
+}
+
+TEST_F(FrmMainTest, TheFocusStartsOnTheBannerAndTabSkipsADisabledActivate) {
+  RegistrySaveString(registry_, kHkeyLocalMachine, kSettingsKey, "Blocked", "1");
+  Open();
+  EXPECT_EQ(GetFocus(), Control(kPicture1));
+  const auto tab_order = [this] {
+    std::vector<HWND> order;
+    HWND at = Control(kPicture1);
+    for (int i = 0; i < 6; ++i) {
+      order.push_back(at);
+      at = GetNextDlgTabItem(form_.window(), at, FALSE);
+    }
+    return order;
+  };
+  EXPECT_EQ(tab_order(),
+            (std::vector<HWND>{Control(kPicture1), Control(kPicture2), Control(kCommand3),
+                               Control(kCommand4), Control(kPicture1), Control(kPicture2)}));
+  form_.SetCommand2Enabled(true);
+  EXPECT_EQ(tab_order(),
+            (std::vector<HWND>{Control(kPicture1), Control(kPicture2), Control(kCommand2),
+                               Control(kCommand3), Control(kCommand4), Control(kPicture1)}));
+}
+
+TEST_F(FrmMainTest, TheStartUpStateShowsInTheWindow) {
+  std::remove(hosts_.c_str());
+  RegistrySaveString(registry_, kHkeyLocalMachine, kSettingsKey, "Blocked", "1");
+  RegistrySaveString(registry_, kHkeyLocalMachine, kSettingsKey, "Servers", "385");
+  Open();
+  EXPECT_EQ(TextOf(Control(kLabel3)),
+            "TSL could not locate the file(s) it needs to activate protection. Please email "
+            "support@tessaline.org for help. However, it appears that TSL is already functioning "
+            "on this computer.");
+  EXPECT_EQ(TextOf(Control(kLabel2)), "Tracking servers blocked: 385");
+  EXPECT_FALSE(Enabled(kCommand2));
+  EXPECT_TRUE(Enabled(kCommand3));
+  EXPECT_TRUE(Enabled(kCommand4));
+  Click(kCommand2);
+  EXPECT_FALSE(testing::PathExists(app_.Join("host.bak"))) << "a disabled button does nothing";
+}
+
+TEST_F(FrmMainTest, TheButtonsTurnProtectionOnAndOff) {
+  Open();
+  SetFocus(Control(kCommand2));
+  Click(kCommand2);
+  EXPECT_EQ(TextOf(Control(kLabel3)), "Protection activated successfuly.");
+  EXPECT_FALSE(Enabled(kCommand2));
+  EXPECT_NE(GetFocus(), Control(kCommand2));
+  EXPECT_NE(testing::ReadBytes(hosts_).find("127.0.0.1     b.example\r\n"), std::string::npos);
+
+  Click(kCommand3);
+  EXPECT_EQ(TextOf(Control(kLabel3)),
+            "Protection turned-off successfuly. Your machine is now vulnerable to email bugs.");
+  EXPECT_TRUE(Enabled(kCommand2));
+  EXPECT_EQ(testing::ReadBytes(hosts_), "127.0.0.1 localhost\r\n");
+  EXPECT_TRUE(message_boxes.empty());
+}
+
+TEST_F(FrmMainTest, DeactivatingWithoutABackupShowsTheInformationBox) {
+  Open();
+  Click(kCommand3);
+  ASSERT_EQ(message_boxes.size(), 1U);
+  EXPECT_EQ(message_boxes[0].owner, form_.window());
+  EXPECT_EQ(message_boxes[0].text,
+            "An error occured while trying to restore your settings. Back-up file not found or is "
+            "corrupted.");
+  EXPECT_EQ(message_boxes[0].title, "Tessaline");
+  EXPECT_EQ(message_boxes[0].type, static_cast<UINT>(MB_OK | MB_ICONINFORMATION));
+  EXPECT_TRUE(IsWindow(form_.window()));
+}
+
+TEST_F(FrmMainTest, AFailingStepIsReportedAndEndsTheProgram) {
+  std::remove(app_.Join("data.dat").c_str());
+  Open();
+  Click(kCommand2);
+  ASSERT_EQ(message_boxes.size(), 1U);
+  EXPECT_NE(message_boxes[0].text.find(app_.Join("data.dat")), std::string::npos)
+      << message_boxes[0].text;
+  EXPECT_EQ(message_boxes[0].title, "Tessaline");
+  EXPECT_EQ(message_boxes[0].type, static_cast<UINT>(MB_OK | MB_ICONERROR));
+  EXPECT_FALSE(IsWindow(form_.window()));
+  EXPECT_EQ(RunMessageLoop(form_), 1);
+  EXPECT_EQ(testing::ReadBytes(app_.Join("host.bak")), "127.0.0.1 localhost\r\n")
+      << "the backup made before the failure stays";
+}
+
+TEST_F(FrmMainTest, ExitAndTheCloseButtonEndTheProgram) {
+  Open();
+  Click(kCommand4);
+  EXPECT_FALSE(IsWindow(form_.window()));
+  EXPECT_EQ(RunMessageLoop(form_), 0);
+
+  FrmMain second(machine_, RecordMessageBox);
+  ASSERT_TRUE(second.Create(GetModuleHandleA(nullptr), SW_SHOWNORMAL));
+  SendMessageA(second.window(), WM_SYSCOMMAND, SC_CLOSE, 0);
+  EXPECT_FALSE(IsWindow(second.window()));
+  EXPECT_EQ(RunMessageLoop(second), 0);
+  EXPECT_EQ(testing::ReadBytes(hosts_), "127.0.0.1 localhost\r\n");
+  EXPECT_TRUE(message_boxes.empty());
+}
+
+TEST_F(FrmMainTest, EnterAndEscapeOnAPictureDoNothing) {
+  Open();
+  SetFocus(Control(kPicture1));
+  for (const WPARAM key : {VK_RETURN, VK_ESCAPE}) {
+    MSG message{Control(kPicture1), WM_KEYDOWN, key, 0, 0, {}};
+    IsDialogMessageA(form_.window(), &message);
+  }
+  EXPECT_TRUE(IsWindow(form_.window()));
+  EXPECT_TRUE(message_boxes.empty());
+  EXPECT_EQ(TextOf(Control(kLabel3)),
+            "Your system has been analyzed and is ready to be protected.");
+  EXPECT_FALSE(testing::PathExists(app_.Join("host.bak")));
+}
+
+}  // namespace
+}  // namespace tsl
