@@ -1,11 +1,12 @@
-# The two commands: `make test` and `make run`. Everything else is a step of those.
-.PHONY: test run deps native windows test-native test-windows format
+# The two commands: `make test` and `make run`. Everything else is a step of those, or of a
+# release (`make installer`, `make dist`).
+.PHONY: test run deps native windows installer dist test-native test-windows test-installer format
 
 JOBS ?= $(shell nproc)
 # Extra settings for both presets, e.g. CMAKE_FLAGS=-DTSL_WARNINGS_AS_ERRORS=ON (as CI does).
 CMAKE_FLAGS ?=
 
-test: deps test-native test-windows
+test: deps test-native test-windows test-installer
 
 run: deps windows
 	scripts/run-window
@@ -21,11 +22,21 @@ windows:
 	cmake --preset windows $(CMAKE_FLAGS) >/dev/null
 	cmake --build --preset windows -j $(JOBS)
 
+# The block-list count inside the installer runs as a Windows program, so under Wine.
+installer: windows
+	scripts/wine-session cmake --build --preset windows --target installer_tests -j $(JOBS)
+
+dist: deps native installer
+	scripts/make-dist
+
 test-native: native
 	ctest --preset native
 
 test-windows: windows
 	scripts/wine-session ctest --preset windows
+
+test-installer: installer
+	scripts/test-installer
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')

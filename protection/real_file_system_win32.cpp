@@ -5,19 +5,13 @@
 
 #include "protection/real_file_system.h"
 #include "support/unique_resource.h"
+#include "support/win32_handle.h"
 
 namespace tsl {
 
 const char kPathSeparator = '\\';
 
 namespace {
-
-struct FileHandleTraits {
-  using Handle = HANDLE;
-  static Handle Invalid() { return INVALID_HANDLE_VALUE; }
-  static void Close(Handle handle) { CloseHandle(handle); }
-};
-using UniqueFileHandle = UniqueResource<FileHandleTraits>;
 
 struct FindHandleTraits {
   using Handle = HANDLE;
@@ -44,15 +38,15 @@ std::string SystemMessage(DWORD error) {
   throw FileError(operation, path, SystemMessage(GetLastError()));
 }
 
-UniqueFileHandle OpenOrFail(const std::string& operation, const std::string& path, DWORD access,
-                            DWORD disposition) {
-  UniqueFileHandle handle(CreateFileA(path.c_str(), access, FILE_SHARE_READ, nullptr, disposition,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+UniqueHandle OpenOrFail(const std::string& operation, const std::string& path, DWORD access,
+                        DWORD disposition) {
+  UniqueHandle handle(CreateFileA(path.c_str(), access, FILE_SHARE_READ, nullptr, disposition,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!handle.valid()) Fail(operation, path);
   return handle;
 }
 
-void FlushOrFail(const UniqueFileHandle& handle, const std::string& path) {
+void FlushOrFail(const UniqueHandle& handle, const std::string& path) {
   if (!FlushFileBuffers(handle.get())) Fail("flush", path);
 }
 
@@ -101,7 +95,7 @@ bool RealFileSystem::FileExists(const std::string& path) const {
 }
 
 std::string RealFileSystem::ReadWholeFile(const std::string& path) const {
-  const UniqueFileHandle file = OpenOrFail("read", path, GENERIC_READ, OPEN_EXISTING);
+  const UniqueHandle file = OpenOrFail("read", path, GENERIC_READ, OPEN_EXISTING);
   LARGE_INTEGER size{};
   if (!GetFileSizeEx(file.get(), &size)) Fail("read", path);
   std::string contents(static_cast<size_t>(size.QuadPart), '\0');
@@ -129,7 +123,7 @@ void RealFileSystem::CopyFileOver(const std::string& from, const std::string& to
       attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
   if (read_only) SetFileAttributesA(to.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
   {
-    const UniqueFileHandle copy = OpenOrFail("flush", to, GENERIC_WRITE, OPEN_EXISTING);
+    const UniqueHandle copy = OpenOrFail("flush", to, GENERIC_WRITE, OPEN_EXISTING);
     FlushOrFail(copy, to);
   }
   if (read_only) SetFileAttributesA(to.c_str(), attributes);
@@ -141,7 +135,7 @@ void RealFileSystem::SetAttributesNormal(const std::string& path) {
 
 void RealFileSystem::AppendToFile(const std::string& path,
                                   std::initializer_list<std::string_view> pieces) {
-  const UniqueFileHandle file = OpenOrFail("append to", path, GENERIC_WRITE, OPEN_ALWAYS);
+  const UniqueHandle file = OpenOrFail("append to", path, GENERIC_WRITE, OPEN_ALWAYS);
   if (!SetFilePointerEx(file.get(), LARGE_INTEGER{}, nullptr, FILE_END)) Fail("append to", path);
   for (std::string_view piece : pieces) {
     while (!piece.empty()) {

@@ -1,0 +1,158 @@
+// The installer in a fresh Wine prefix: install, use, upgrade and uninstall, as a user would.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "protection/block_section.h"
+#include "protection/real_file_system.h"
+#include "resources/version.h"
+#include "settings/registry.h"
+#include "support/win32_handle.h"
+#include "testsupport/test_support.h"
+#include "ui/form_load.h"
+#include "ui/win32/controls.h"
+
+namespace tsl {
+namespace {
+
+constexpr std::string_view kUninstallKey =
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tessaline";
+
+std::string SetupProgram() { return "tessaline-setup-" + VersionText() + ".exe"; }
+
+// Runs a command line and waits for it; returns its exit status.
+DWORD RunAndWait(std::string command_line) {
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessA(nullptr, command_line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &startup, &process)) {
+    ADD_FAILURE() << "cannot start " << command_line;
+    return ~0U;
+  }
+  const UniqueHandle process_handle(process.hProcess);
+  const UniqueHandle thread_handle(process.hThread);
+  WaitForSingleObject(process_handle.get(), 120'000);
+  DWORD status = ~0U;
+  GetExitCodeProcess(process_handle.get(), &status);
+  return status;
+}
+
+template <typename Condition>
+bool WaitFor(Condition condition) {
+  for (int i = 0; i < 600; ++i) {
+    if (condition()) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  return false;
+}
+
+class InstallerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    hosts_ = SystemWindowsDirectory() + "\\system32\\drivers\\etc\\hosts";
+    original_hosts_ = testing::ReadBytes(hosts_);
+  }
+  void TearDown() override {
+    testing::WriteBytes(hosts_, original_hosts_);
+    const std::string folder = InstallFolder();
+    if (!folder.empty()) Uninstall();
+  }
+
+  std::string Setting(std::string_view name) const {
+    return RegistryGetString(*registry_, kHkeyLocalMachine, kSettingsKey, name, "");
+  }
+  std::string InstallFolder() const {
+    return RegistryGetString(*registry_, kHkeyLocalMachine, kUninstallKey, "InstallLocation", "");
+  }
+  void Install() { ASSERT_EQ(RunAndWait(SetupProgram() + " /S"), 0U); }
+  // The uninstaller runs from a copy of itself, so it is done when its folder is gone.
+  void Uninstall() {
+    const std::string folder = InstallFolder();
+    ASSERT_EQ(RunAndWait("\"" + folder + "\\uninstall.exe\" /S"), 0U);
+    ASSERT_TRUE(WaitFor([&] { return !testing::PathExists(folder + "\\uninstall.exe"); }));
+  }
+
+  std::unique_ptr<RegistryHive> registry_ = OpenSystemRegistry();
+  std::string hosts_;
+  std::string original_hosts_;
+};
+
+TEST_F(InstallerTest, InstallActivateAndUninstallLeaveTheHostsFileAsItWas) {
+  Install();
+  const std::string folder = InstallFolder();
+  ASSERT_FALSE(folder.empty());
+  for (const char* file : {"tessaline.exe", "data.dat", "uninstall.exe"}) {
+    EXPECT_TRUE(testing::PathExists(folder + "\\" + file)) << file;
+  }
+  const std::string servers =
+      std::to_string(CountBlockListLines(testing::ReadBytes(folder + "\\data.dat")));
+  EXPECT_EQ(Setting("Servers"), servers);
+  EXPECT_EQ(RegistryGetString(*registry_, kHkeyLocalMachine, kUninstallKey, "DisplayVersion", ""),
+            VersionText());
+  EXPECT_EQ(RegistryGetString(*registry_, kHkeyLocalMachine, kUninstallKey, "Publisher", ""),
+            "Orrindale");
+
+  // The installed program shows the count, and its Activate button works.
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  std::string command_line = "\"" + folder + "\\tessaline.exe\"";
+  ASSERT_TRUE(CreateProcessA(nullptr, command_line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                             nullptr, &startup, &process));
+  const UniqueHandle process_handle(process.hProcess);
+  const UniqueHandle thread_handle(process.hThread);
+  HWND window = nullptr;
+  ASSERT_TRUE(
+      WaitFor([&] { return (window = FindWindowA("TessalineMain", "Tessaline")) != nullptr; }));
+  char text[256] = {};
+  GetWindowTextA(GetDlgItem(window, kLabel2), text, sizeof text);
+  EXPECT_EQ(std::string(text), "Tracking servers blocked: " + servers);
+  SendMessageA(window, WM_COMMAND, MAKEWPARAM(kCommand2, BN_CLICKED),
+               reinterpret_cast<LPARAM>(GetDlgItem(window, kCommand2)));
+  EXPECT_EQ(Setting("Blocked"), "1");
+  EXPECT_NE(testing::ReadBytes(hosts_).find("#email snoop protection "), std::string::npos);
+  PostMessageA(window, WM_CLOSE, 0, 0);
+  ASSERT_EQ(WaitForSingleObject(process_handle.get(), 30'000), WAIT_OBJECT_0);
+  DWORD status = ~0U;
+  GetExitCodeProcess(process_handle.get(), &status);
+  EXPECT_EQ(status, 0U);
+
+  Uninstall();
+  EXPECT_EQ(testing::ReadBytes(hosts_), original_hosts_) << "the uninstaller restored the backup";
+  EXPECT_FALSE(testing::PathExists(folder));
+  EXPECT_EQ(registry_->Read(kHkeyLocalMachine, kSettingsKey, "Servers"), std::nullopt);
+  EXPECT_EQ(InstallFolder(), "");
+}
+
+TEST_F(InstallerTest, AnUpgradeKeepsTheStateAndTheBackup) {
+  Install();
+  const std::string backup = InstallFolder() + "\\host.bak";
+  testing::WriteBytes(backup, original_hosts_);
+  testing::WriteBytes(hosts_, original_hosts_ + "\r\n#email snoop protection \r\n\r\n");
+  RegistrySaveString(*registry_, kHkeyLocalMachine, kSettingsKey, "Blocked", "1");
+
+  Install();
+  EXPECT_EQ(Setting("Blocked"), "1");
+  EXPECT_EQ(testing::ReadBytes(backup), original_hosts_);
+
+  Uninstall();
+  EXPECT_EQ(testing::ReadBytes(hosts_), original_hosts_);
+}
+
+TEST_F(InstallerTest, ABackupThatWasNotRestoredIsKept) {
+  Install();
+  const std::string folder = InstallFolder();
+  testing::WriteBytes(folder + "\\host.bak", "an older hosts file");
+  RegistrySaveString(*registry_, kHkeyLocalMachine, kSettingsKey, "Blocked", "0");
+  Uninstall();
+  EXPECT_EQ(testing::ReadBytes(hosts_), original_hosts_);
+  EXPECT_EQ(testing::ReadBytes(folder + "\\host.bak"), "an older hosts file");
+  EXPECT_FALSE(testing::PathExists(folder + "\\tessaline.exe"));
+}
+
+}  // namespace
+}  // namespace tsl

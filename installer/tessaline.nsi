@@ -1,0 +1,135 @@
+; The Tessaline installer. Defines passed by the build: VERSION (2.0.1), FILE_VERSION
+; (2.0.0.1), PROGRAM, BLOCK_LIST, README, LICENSE, ICON, OUTFILE; servers.nsh defines
+; SERVERS, the number of entries of the shipped data.dat.
+; A 64-bit installer for the 64-bit program: it sees the 64-bit registry and Program Files
+; and the real System32 without redirection.
+Target amd64-unicode
+SetCompressor /SOLID lzma
+
+!include "MUI2.nsh"
+!include "LogicLib.nsh"
+!include "FileFunc.nsh"
+!include "servers.nsh"
+
+!define PRODUCT "Tessaline"
+!define COMPANY "Orrindale"
+!define SETTINGS_KEY "SOFTWARE\Orrindale\TSL"
+!define UNINSTALL_KEY "SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Tessaline"
+
+Name "${PRODUCT}"
+OutFile "${OUTFILE}"
+RequestExecutionLevel admin
+InstallDir "$PROGRAMFILES64\${PRODUCT}"
+BrandingText "${PRODUCT} ${VERSION}"
+
+VIProductVersion "${FILE_VERSION}"
+VIAddVersionKey /LANG=1033 "ProductName" "${PRODUCT}"
+VIAddVersionKey /LANG=1033 "CompanyName" "${COMPANY}"
+VIAddVersionKey /LANG=1033 "FileDescription" "${PRODUCT} Setup"
+VIAddVersionKey /LANG=1033 "FileVersion" "${VERSION}"
+VIAddVersionKey /LANG=1033 "ProductVersion" "${VERSION}"
+VIAddVersionKey /LANG=1033 "LegalCopyright" "Copyright (c) 2026 ${COMPANY}"
+
+!define MUI_ICON "${ICON}"
+!define MUI_UNICON "${ICON}"
+!insertmacro MUI_PAGE_LICENSE "${LICENSE}"
+!insertmacro MUI_PAGE_DIRECTORY
+!insertmacro MUI_PAGE_INSTFILES
+!define MUI_FINISHPAGE_RUN "$INSTDIR\tessaline.exe"
+!insertmacro MUI_PAGE_FINISH
+!insertmacro MUI_UNPAGE_CONFIRM
+!insertmacro MUI_UNPAGE_INSTFILES
+!insertmacro MUI_LANGUAGE "English"
+
+; The hosts file as the program finds it: the later of the two candidates that exists.
+!macro FindHostsFile result
+  StrCpy ${result} ""
+  ${If} ${FileExists} "$WINDIR\system32\drivers\etc\hosts"
+    StrCpy ${result} "$WINDIR\system32\drivers\etc\hosts"
+  ${EndIf}
+  ${If} ${FileExists} "$WINDIR\hosts"
+    StrCpy ${result} "$WINDIR\hosts"
+  ${EndIf}
+!macroend
+
+Function .onInit
+  SetRegView 64
+  ; An upgrade goes where the earlier version is.
+  ReadRegStr $0 HKLM "${UNINSTALL_KEY}" "InstallLocation"
+  ${If} $0 != ""
+    StrCpy $INSTDIR $0
+  ${EndIf}
+FunctionEnd
+
+Section "Tessaline"
+  SetShellVarContext all
+  SetOutPath "$INSTDIR"
+  ; The program, its block list and its papers; an earlier "Blocked" and host.bak stay.
+  File "/oname=tessaline.exe" "${PROGRAM}"
+  File "/oname=data.dat" "${BLOCK_LIST}"
+  File "/oname=README.md" "${README}"
+  File "/oname=LICENSE.txt" "${LICENSE}"
+  WriteUninstaller "$INSTDIR\uninstall.exe"
+
+  WriteRegStr HKLM "${SETTINGS_KEY}" "Servers" "${SERVERS}"
+
+  CreateShortcut "$SMPROGRAMS\${PRODUCT}.lnk" "$INSTDIR\tessaline.exe"
+
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "${COMPANY}"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\tessaline.exe"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
+  ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
+  IntFmt $0 "0x%08X" $0
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" $0
+SectionEnd
+
+Function un.onInit
+  SetRegView 64
+FunctionEnd
+
+Section "Uninstall"
+  SetShellVarContext all
+  ; Removing the program never leaves the block section behind with no way back: while
+  ; protection is on, the hosts file is restored from the backup first.
+  StrCpy $R9 0
+  ReadRegStr $0 HKLM "${SETTINGS_KEY}" "Blocked"
+  ${If} $0 == "1"
+  ${AndIf} ${FileExists} "$INSTDIR\host.bak"
+    !insertmacro FindHostsFile $1
+    ${If} $1 == ""
+      StrCpy $1 "$WINDIR\system32\drivers\etc\hosts"
+    ${EndIf}
+    SetFileAttributes "$1" NORMAL
+    System::Call 'kernel32::CopyFileW(w "$INSTDIR\host.bak", w "$1", i 0) i .r2'
+    ${If} $2 == 0
+      MessageBox MB_ICONSTOP "Could not restore the hosts file $1 from $INSTDIR\host.bak. \
+          Nothing was removed." /SD IDOK
+      SetErrorLevel 2
+      Abort
+    ${EndIf}
+    WriteRegStr HKLM "${SETTINGS_KEY}" "Blocked" "0"
+    StrCpy $R9 1
+  ${EndIf}
+
+  Delete "$INSTDIR\tessaline.exe"
+  Delete "$INSTDIR\data.dat"
+  Delete "$INSTDIR\README.md"
+  Delete "$INSTDIR\LICENSE.txt"
+  Delete "$INSTDIR\uninstall.exe"
+  ; A backup that was not just restored may be the only copy of the user's hosts file.
+  ${If} $R9 == 1
+    Delete "$INSTDIR\host.bak"
+  ${EndIf}
+  RMDir "$INSTDIR"
+  Delete "$SMPROGRAMS\${PRODUCT}.lnk"
+
+  DeleteRegKey HKLM "${UNINSTALL_KEY}"
+  DeleteRegKey HKLM "${SETTINGS_KEY}"
+  DeleteRegKey /ifempty HKLM "SOFTWARE\Orrindale"
+SectionEnd
