@@ -25,9 +25,11 @@ std::string Machine::AppFile(std::string_view name) const {
 void ActivateProtection(const Machine& machine, const std::string& hosts_file,
                         WindowParts& window) {
   const std::string backup = machine.AppFile(kHostsBackupName);
-  // The backup is on stable storage before the hosts file is opened for writing.
+  // The backup is whole and on stable storage before the hosts file is opened for writing;
+  // a backup that could not be written whole leaves the earlier one (or none) in its place,
+  // never a part that a later deactivation would copy over the hosts file.
   if (!KeepEarlierBackup(machine, hosts_file, backup)) {
-    machine.files.CopyFileOver(hosts_file, backup);
+    machine.files.CopyFileAtomically(hosts_file, backup);
   }
   const std::string entries =
       BlockEntries(machine.files.ReadWholeFile(machine.AppFile(kBlockListName)));

@@ -36,8 +36,13 @@ class FileSystem {
   // The steps below throw FileError.
   [[nodiscard]] virtual std::string ReadWholeFile(const std::string& path) const = 0;
 
-  // Replaces `to` with a byte copy of `from`, on stable storage before it returns.
+  // Writes a byte copy of `from` into `to`, which stays the same file (a link stays a
+  // link), on stable storage before it returns. A failure can leave `to` part-written.
   virtual void CopyFileOver(const std::string& from, const std::string& to) = 0;
+
+  // Replaces `to` with a complete byte copy of `from`, on stable storage before it returns,
+  // or, failing, leaves `to` as it was.
+  virtual void CopyFileAtomically(const std::string& from, const std::string& to) = 0;
 
   // Clears read-only, hidden, system and archive, so that the file can be written.
   virtual void SetAttributesNormal(const std::string& path) = 0;

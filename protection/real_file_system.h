@@ -27,6 +27,7 @@ class RealFileSystem final : public FileSystem {
   [[nodiscard]] bool FileExists(const std::string& path) const override;
   [[nodiscard]] std::string ReadWholeFile(const std::string& path) const override;
   void CopyFileOver(const std::string& from, const std::string& to) override;
+  void CopyFileAtomically(const std::string& from, const std::string& to) override;
   void SetAttributesNormal(const std::string& path) override;
   void AppendToFile(const std::string& path,
                     std::initializer_list<std::string_view> pieces) override;

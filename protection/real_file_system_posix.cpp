@@ -70,6 +70,10 @@ void RealFileSystem::CopyFileOver(const std::string& from, const std::string& to
   SyncOrFail(fd, to);
 }
 
+void RealFileSystem::CopyFileAtomically(const std::string& from, const std::string& to) {
+  if (!ReplaceAtomically(to, ReadWholeFile(from))) Fail("write", to);
+}
+
 // POSIX has no read-only attribute of its own: the owner's write permission stands for it.
 void RealFileSystem::SetAttributesNormal(const std::string& path) {
   struct stat info {};

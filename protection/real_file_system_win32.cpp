@@ -115,6 +115,7 @@ std::string RealFileSystem::ReadWholeFile(const std::string& path) const {
 // attributes: a read-only hosts file gives a read-only backup, which the next activation
 // must still be able to replace.
 void RealFileSystem::CopyFileOver(const std::string& from, const std::string& to) {
+  if (GetFileAttributesA(from.c_str()) == INVALID_FILE_ATTRIBUTES) Fail("read", from);
   SetFileAttributesA(to.c_str(), FILE_ATTRIBUTE_NORMAL);  // fails harmlessly when `to` is new
   if (!CopyFileA(from.c_str(), to.c_str(), FALSE)) Fail("copy \"" + from + "\" to", to);
   // Flushing needs write access, which a read-only copy only grants once it is writable.
@@ -127,6 +128,19 @@ void RealFileSystem::CopyFileOver(const std::string& from, const std::string& to
     FlushOrFail(copy, to);
   }
   if (read_only) SetFileAttributesA(to.c_str(), attributes);
+}
+
+// The copy is made beside `to` under another name and then takes its place.
+void RealFileSystem::CopyFileAtomically(const std::string& from, const std::string& to) {
+  const std::string temporary = to + ".new";
+  CopyFileOver(from, temporary);
+  SetFileAttributesA(to.c_str(), FILE_ATTRIBUTE_NORMAL);
+  if (!MoveFileExA(temporary.c_str(), to.c_str(),
+                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    const DWORD error = GetLastError();
+    DeleteFileA(temporary.c_str());
+    throw FileError("replace", to, SystemMessage(error));
+  }
 }
 
 void RealFileSystem::SetAttributesNormal(const std::string& path) {

@@ -30,40 +30,12 @@ std::optional<std::string> FullKeyPath(std::uint32_t root, std::string_view key)
   return std::nullopt;
 }
 
-std::string ParentDirectory(const std::string& path) {
-  const size_t slash = path.find_last_of('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
-
 bool MakeDirectories(const std::string& directory) {
   if (directory == "/" || directory == ".") return true;
   struct stat info {};
   if (::stat(directory.c_str(), &info) == 0) return S_ISDIR(info.st_mode);
   if (!MakeDirectories(ParentDirectory(directory))) return false;
   return ::mkdir(directory.c_str(), 0755) == 0 || errno == EEXIST;
-}
-
-// Writes a temporary file beside `path`, flushes it and renames it over `path`, so that a
-// reader sees either the old file or the new one, never a part.
-bool ReplaceAtomically(const std::string& path, std::string_view contents) {
-  const std::string directory = ParentDirectory(path);
-  if (!MakeDirectories(directory)) return false;
-  mode_t mode = 0644;
-  struct stat info {};
-  if (::stat(path.c_str(), &info) == 0) mode = info.st_mode & 07777;
-
-  std::string temporary = path + ".XXXXXX";
-  const UniqueFd fd(::mkstemp(temporary.data()));
-  if (!fd.valid()) return false;
-  if (!WriteAll(fd.get(), contents) || ::fchmod(fd.get(), mode) != 0 || ::fsync(fd.get()) != 0 ||
-      ::rename(temporary.c_str(), path.c_str()) != 0) {
-    ::unlink(temporary.c_str());
-    return false;
-  }
-  const UniqueFd directory_fd(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (directory_fd.valid()) ::fsync(directory_fd.get());
-  return true;
 }
 
 }  // namespace
@@ -93,7 +65,9 @@ void RegistryFile::Write(std::uint32_t root, std::string_view key, std::string_v
   std::optional<std::string> text = Load();
   if (!key_path || !text) return;
   RegeditText edited(std::move(*text));
-  if (edited.Set(*key_path, name, value)) ReplaceAtomically(path_, edited.text());
+  if (edited.Set(*key_path, name, value) && MakeDirectories(ParentDirectory(path_))) {
+    ReplaceAtomically(path_, edited.text());
+  }
 }
 
 std::unique_ptr<RegistryHive> OpenSystemRegistry() {

@@ -1,5 +1,6 @@
 #include "support/posix_io.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -41,6 +42,33 @@ bool WriteAll(int fd, std::string_view data) {
     }
     data.remove_prefix(static_cast<size_t>(put));
   }
+  return true;
+}
+
+std::string ParentDirectory(const std::string& path) {
+  const size_t slash = path.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+bool ReplaceAtomically(const std::string& path, std::string_view contents) {
+  mode_t mode = 0644;
+  struct stat info {};
+  if (::stat(path.c_str(), &info) == 0) mode = info.st_mode & 07777;
+
+  std::string temporary = path + ".XXXXXX";
+  const UniqueFd fd(::mkstemp(temporary.data()));
+  if (!fd.valid()) return false;
+  if (!WriteAll(fd.get(), contents) || ::fchmod(fd.get(), mode) != 0 || ::fsync(fd.get()) != 0 ||
+      ::rename(temporary.c_str(), path.c_str()) != 0) {
+    const int error = errno;
+    ::unlink(temporary.c_str());
+    errno = error;
+    return false;
+  }
+  const UniqueFd directory(
+      ::open(ParentDirectory(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (directory.valid()) ::fsync(directory.get());
   return true;
 }
 

@@ -19,4 +19,12 @@ using UniqueFd = UniqueResource<FdTraits>;
 bool ReadAll(int fd, std::string& out);
 bool WriteAll(int fd, std::string_view data);
 
+// The folder part of a path: "." for a bare name, "/" at the root.
+std::string ParentDirectory(const std::string& path);
+
+// Writes a temporary file beside `path`, flushes it and renames it over `path`, so that a
+// reader sees either the old file or the new one, never a part. The file keeps the
+// permissions of the one it replaces (0644 when new).
+bool ReplaceAtomically(const std::string& path, std::string_view contents);
+
 }  // namespace tsl

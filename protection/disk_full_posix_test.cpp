@@ -1,0 +1,101 @@
+// A real full disk: a small tmpfs standing in for the application folder or for the folder
+// of the hosts file. Mounting needs the rights to mount; without them the test is skipped,
+// and the injected failures of fault_injection_test.cpp still cover each step.
+#include <sys/mount.h>
+
+#include <gtest/gtest.h>
+
+#include "protection/protection.h"
+#include "protection/real_file_system.h"
+#include "settings/registry_file.h"
+#include "testsupport/test_support.h"
+#include "ui/window_state.h"
+
+namespace tsl {
+namespace {
+
+class SmallDisk {
+ public:
+  explicit SmallDisk(const std::string& at) : at_(at) {
+    mounted_ = ::mount("tessaline-test", at.c_str(), "tmpfs", 0, "size=16k") == 0;
+  }
+  ~SmallDisk() {
+    if (mounted_) ::umount(at_.c_str());
+  }
+  SmallDisk(const SmallDisk&) = delete;
+  SmallDisk& operator=(const SmallDisk&) = delete;
+  [[nodiscard]] bool mounted() const { return mounted_; }
+
+ private:
+  std::string at_;
+  bool mounted_ = false;
+};
+
+class DiskFullTest : public ::testing::Test {
+ protected:
+  const std::string kOriginal = std::string(6000, '#') + "\n127.0.0.1 localhost\n";
+
+  std::string Blocked() const {
+    return RegistryGetString(registry_, kHkeyLocalMachine, kSettingsKey, "Blocked", "");
+  }
+
+  testing::TempDir windows_;
+  testing::TempDir app_;
+  testing::TempDir state_;
+  RegistryFile registry_{state_.Join("registry.reg")};
+  WindowState window_;
+};
+
+TEST_F(DiskFullTest, ABackupThatDoesNotFitStopsActivationBeforeTheHostsFile) {
+  const SmallDisk disk(app_.path());
+  if (!disk.mounted()) GTEST_SKIP() << "cannot mount a tmpfs here";
+  const std::string hosts = windows_.Join("hosts");
+  testing::WriteBytes(hosts, kOriginal);
+  testing::WriteBytes(app_.Join("data.dat"), "a.example\r\n");
+  testing::WriteBytes(app_.Join("filler"), std::string(12 * 1024, 'x'));  // leaves < 6000 bytes
+  RealFileSystem files(windows_.path());
+  try {
+    ActivateProtection(Machine{files, registry_, app_.path()}, hosts, window_);
+    FAIL() << "a backup that did not fit was reported as written";
+  } catch (const FileError& failure) {
+    EXPECT_EQ(failure.path(), app_.Join("host.bak"));
+  }
+  EXPECT_EQ(testing::ReadBytes(hosts), kOriginal);
+  EXPECT_EQ(Blocked(), "");
+  EXPECT_FALSE(testing::PathExists(app_.Join("host.bak")))
+      << "no part-written backup for a later deactivation to restore";
+}
+
+TEST_F(DiskFullTest, AHostsFileThatCannotGrowLeavesACompleteBackup) {
+  const SmallDisk disk(windows_.path());
+  if (!disk.mounted()) GTEST_SKIP() << "cannot mount a tmpfs here";
+  const std::string hosts = windows_.Join("hosts");
+  testing::WriteBytes(hosts, kOriginal);
+  std::string block_list;
+  for (int i = 0; i < 1000; ++i) block_list += "tracker" + std::to_string(i) + ".example\r\n";
+  testing::WriteBytes(app_.Join("data.dat"), block_list);
+  RealFileSystem files(windows_.path());
+  try {
+    ActivateProtection(Machine{files, registry_, app_.path()}, hosts, window_);
+    FAIL() << "a section that did not fit was reported as written";
+  } catch (const FileError& failure) {
+    EXPECT_EQ(failure.path(), hosts);
+  }
+  EXPECT_EQ(testing::ReadBytes(app_.Join("host.bak")), kOriginal);
+  EXPECT_EQ(Blocked(), "");
+}
+
+TEST_F(DiskFullTest, ASettingsWriteThatDoesNotFitKeepsThePreviousFile) {
+  const SmallDisk disk(state_.path());
+  if (!disk.mounted()) GTEST_SKIP() << "cannot mount a tmpfs here";
+  RegistryFile registry(state_.Join("registry.reg"));
+  RegistrySaveString(registry, kHkeyLocalMachine, kSettingsKey, "Blocked", "1");
+  const std::string before = testing::ReadBytes(state_.Join("registry.reg"));
+  RegistrySaveString(registry, kHkeyLocalMachine, kSettingsKey, "Servers",
+                     std::string(32 * 1024, '9'));
+  EXPECT_EQ(testing::ReadBytes(state_.Join("registry.reg")), before);
+  EXPECT_EQ(RegistryGetString(registry, kHkeyLocalMachine, kSettingsKey, "Blocked", ""), "1");
+}
+
+}  // namespace
+}  // namespace tsl
