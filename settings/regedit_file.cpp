@@ -7,7 +7,8 @@
 namespace tsl {
 namespace {
 
-constexpr std::string_view kBlanks = " \t";
+// A stray CR (a line break written twice, or one cut in half) counts as a blank.
+constexpr std::string_view kBlanks = " \t\r";
 
 std::string_view TrimLeft(std::string_view s) {
   const size_t start = s.find_first_not_of(kBlanks);
@@ -213,8 +214,11 @@ void ForEachLogicalLine(std::string_view text, Visit visit) {
         piece = TrimLeft(piece);
       }
       const std::string_view trimmed = TrimRight(piece);
-      if (continues_hex && !last_physical && !trimmed.empty() && trimmed.back() == '\\') {
+      // A file cut off after a continuation mark reads as the list so far, as it will once
+      // a write has put a line after it.
+      if (continues_hex && !trimmed.empty() && trimmed.back() == '\\') {
         line.text += trimmed.substr(0, trimmed.size() - 1);
+        if (last_physical) break;
         continue;
       }
       line.text += piece;
@@ -236,6 +240,8 @@ Placement Locate(std::string_view text, std::string_view key_path, std::string_v
   bool in_key = false;
   ForEachLogicalLine(text, [&](const LogicalLine& line) {
     if (const std::optional<SectionHeader> header = ParseSectionHeader(line.text)) {
+      // A deleted key takes its earlier sections with it: the value goes after the deletion.
+      if (header->deletes && IsSameOrBelow(key_path, header->path)) placement = Placement{};
       in_key = !header->deletes && EqualFolded(header->path, key_path);
       if (in_key) placement.section_end = line.next;
       return;
@@ -305,6 +311,12 @@ bool EndsWithContinuation(std::string_view text) {
   return !TrimRight(text).empty() && TrimRight(text).back() == '\\';
 }
 
+// What ends the text's last line: nothing when it is ended, LF after a CR cut in half.
+std::string LineEnding(std::string_view text, const std::string& line_break) {
+  if (text.empty() || text.back() == '\n') return "";
+  return text.back() == '\r' ? "\n" : line_break;
+}
+
 bool Representable(std::string_view s, std::string_view forbidden) {
   return s.find_first_of(forbidden) == std::string_view::npos;
 }
@@ -352,19 +364,17 @@ bool RegeditText::Set(std::string_view key_path, std::string_view name,
   if (placement.section_end) {
     const size_t at = *placement.section_end;
     std::string insert = line + line_break;
-    // A line that is not ended, or one whose hex list the file cut off after a
-    // continuation mark, must not swallow the new line.
-    if (at > 0 &&
-        (text_[at - 1] != '\n' || EndsWithContinuation(std::string_view(text_).substr(0, at)))) {
-      insert.insert(0, line_break);
-    }
+    // The new line starts a line of its own; after a hex list that the file cut off at a
+    // continuation mark, a blank line first ends that list, or it would swallow the new line.
+    if (EndsWithContinuation(std::string_view(text_).substr(0, at))) insert.insert(0, line_break);
+    insert.insert(0, LineEnding(std::string_view(text_).substr(0, at), line_break));
     text_.insert(at, insert);
     return true;
   }
   if (text_.empty()) {
     text_ = "REGEDIT4" + line_break;
-  } else if (text_.back() != '\n') {
-    text_ += line_break;
+  } else {
+    text_ += LineEnding(text_, line_break);
   }
   text_ += line_break + "[" + std::string(key_path) + "]" + line_break + line + line_break;
   return true;

@@ -1,0 +1,18 @@
+// What must hold for any input, checked by the fuzz targets and, over the committed
+// corpus and every input a fuzzer ever failed on, by the regression test.
+#pragma once
+
+#include <string_view>
+
+namespace tsl {
+
+// The entries of a block list are one "127.0.0.1" line per line of a plain
+// character-by-character reading of the line rule, then an empty line.
+bool BlockSectionFollowsTheLineRule(std::string_view block_list);
+
+// The first two bytes choose the type and length of a value (its bytes the first of the
+// rest); the rest is a REGEDIT4 file. Writing the value as "Blocked" makes it read back
+// exactly, leaves every other value that was read the same, and the new text is stable.
+bool RegeditWriteKeepsEveryOtherValue(std::string_view input);
+
+}  // namespace tsl
