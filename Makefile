@@ -1,12 +1,13 @@
 # The two commands: `make test` and `make run`. Everything else is a step of those, or of a
 # release (`make installer`, `make dist`).
-.PHONY: test run deps native windows installer dist test-native test-windows test-installer format
+.PHONY: test run deps native windows installer dist test-native test-asan test-windows \
+	test-installer fuzz fuzz-smoke lint format
 
 JOBS ?= $(shell nproc)
 # Extra settings for both presets, e.g. CMAKE_FLAGS=-DTSL_WARNINGS_AS_ERRORS=ON (as CI does).
 CMAKE_FLAGS ?=
 
-test: deps test-native test-windows test-installer
+test: deps test-native test-asan test-windows test-installer fuzz-smoke lint
 
 run: deps windows
 	scripts/run-window
@@ -32,11 +33,26 @@ dist: deps native installer
 test-native: native
 	ctest --preset native
 
+test-asan:
+	cmake --preset native-asan $(CMAKE_FLAGS) >/dev/null
+	cmake --build --preset native-asan -j $(JOBS)
+	ctest --preset native-asan
+
 test-windows: windows
 	scripts/wine-session ctest --preset windows
 
 test-installer: installer
 	scripts/test-installer
+
+# Each fuzz target for FUZZ_SECONDS (default 60); `make test` runs a 20-second smoke of each.
+fuzz:
+	scripts/fuzz
+
+fuzz-smoke:
+	FUZZ_SECONDS=20 scripts/fuzz
+
+lint: native windows
+	scripts/lint
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')

@@ -24,7 +24,8 @@ constexpr std::string_view kUninstallKey =
 std::string SetupProgram() { return "tessaline-setup-" + VersionText() + ".exe"; }
 
 // Runs a command line and waits for it; returns its exit status.
-DWORD RunAndWait(std::string command_line) {
+DWORD RunAndWait(const std::string& command) {
+  std::string command_line = command;  // CreateProcessA may write to it
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process{};

@@ -52,7 +52,8 @@ TEST_F(DiskFullTest, ABackupThatDoesNotFitStopsActivationBeforeTheHostsFile) {
   const std::string hosts = windows_.Join("hosts");
   testing::WriteBytes(hosts, kOriginal);
   testing::WriteBytes(app_.Join("data.dat"), "a.example\r\n");
-  testing::WriteBytes(app_.Join("filler"), std::string(12 * 1024, 'x'));  // leaves < 6000 bytes
+  testing::WriteBytes(app_.Join("filler"),
+                      std::string(size_t{12} * 1024, 'x'));  // leaves < 6000 bytes
   RealFileSystem files(windows_.path());
   try {
     ActivateProtection(Machine{files, registry_, app_.path()}, hosts, window_);
@@ -92,7 +93,7 @@ TEST_F(DiskFullTest, ASettingsWriteThatDoesNotFitKeepsThePreviousFile) {
   RegistrySaveString(registry, kHkeyLocalMachine, kSettingsKey, "Blocked", "1");
   const std::string before = testing::ReadBytes(state_.Join("registry.reg"));
   RegistrySaveString(registry, kHkeyLocalMachine, kSettingsKey, "Servers",
-                     std::string(32 * 1024, '9'));
+                     std::string(size_t{32} * 1024, '9'));
   EXPECT_EQ(testing::ReadBytes(state_.Join("registry.reg")), before);
   EXPECT_EQ(RegistryGetString(registry, kHkeyLocalMachine, kSettingsKey, "Blocked", ""), "1");
 }

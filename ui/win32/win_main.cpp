@@ -21,7 +21,7 @@ void RestrictDllSearch() {
 
 }  // namespace
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
+int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int nShowCmd) {
   RestrictDllSearch();
   const INITCOMMONCONTROLSEX common_controls{sizeof(INITCOMMONCONTROLSEX), ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&common_controls);
@@ -30,6 +30,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
   const auto registry = tsl::OpenSystemRegistry();
   const tsl::Machine machine{files, *registry, tsl::ExecutableFolder()};
   tsl::FrmMain form(machine);
-  if (!form.Create(instance, show)) return 1;
+  if (!form.Create(hInstance, nShowCmd)) return 1;
   return tsl::RunMessageLoop(form);
 }
