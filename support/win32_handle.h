@@ -1,4 +1,5 @@
-// An owner for kernel handles (files, processes, threads).
+// Owners for Win32 handles: kernel objects (files, processes, threads), GDI objects and
+// windows.
 #pragma once
 
 #include <windows.h>
@@ -13,5 +14,21 @@ struct KernelHandleTraits {
   static void Close(Handle handle) { CloseHandle(handle); }
 };
 using UniqueHandle = UniqueResource<KernelHandleTraits>;
+
+struct GdiObjectTraits {
+  using Handle = HGDIOBJ;
+  static Handle Invalid() { return nullptr; }
+  static void Close(Handle object) { DeleteObject(object); }
+};
+using UniqueGdiObject = UniqueResource<GdiObjectTraits>;
+
+struct WindowTraits {
+  using Handle = HWND;
+  static Handle Invalid() { return nullptr; }
+  static void Close(Handle window) {
+    if (IsWindow(window)) DestroyWindow(window);
+  }
+};
+using UniqueWindow = UniqueResource<WindowTraits>;
 
 }  // namespace tsl

@@ -2,10 +2,12 @@
 
 #include <string>
 
+#include "ui/win32/window_class.h"
+
 namespace tsl {
 namespace {
 
-COLORREF caption_colour = RGB(255, 255, 255);
+constexpr COLORREF kCaptionColour = RGB(255, 255, 255);
 
 void Paint(HWND window) {
   PAINTSTRUCT paint;
@@ -31,7 +33,7 @@ void Paint(HWND window) {
   RECT caption_place{8, 0, 8 + extent.cx + 2, metrics.tmHeight};
   FillRect(dc, &caption_place, background);
   SetBkMode(dc, TRANSPARENT);
-  SetTextColor(dc, caption_colour);
+  SetTextColor(dc, kCaptionColour);
   TextOutA(dc, caption_place.left + 1, 0, caption.c_str(), static_cast<int>(caption.size()));
 
   SelectObject(dc, previous_font);
@@ -60,15 +62,8 @@ LRESULT CALLBACK FrameBoxProc(HWND window, UINT message, WPARAM wparam, LPARAM l
 
 }  // namespace
 
-void RegisterFrameBoxClass(HINSTANCE instance, HBRUSH background, COLORREF text) {
-  caption_colour = text;
-  WNDCLASSA window_class{};
-  window_class.lpfnWndProc = FrameBoxProc;
-  window_class.hInstance = instance;
-  window_class.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-  window_class.hbrBackground = background;
-  window_class.lpszClassName = kFrameBoxClass;
-  RegisterClassA(&window_class);
+void RegisterFrameBoxClass(HINSTANCE instance, HBRUSH background) {
+  RegisterWindowClass(instance, kFrameBoxClass, FrameBoxProc, background);
 }
 
 }  // namespace tsl

@@ -1,5 +1,5 @@
-// A group box: the platform's etched outline with a caption at its top left, drawn in
-// colours of the window's choosing (a themed or system group box keeps its own text colour).
+// A group box: the platform's etched outline with a white caption at its top left (a themed
+// system group box keeps the theme's caption colour whatever the window asks for).
 #pragma once
 
 #include <windows.h>
@@ -8,7 +8,7 @@ namespace tsl {
 
 inline constexpr const char* kFrameBoxClass = "TessalineFrame";
 
-// background: the brush of the box and of its caption's background; text: the caption colour.
-void RegisterFrameBoxClass(HINSTANCE instance, HBRUSH background, COLORREF text);
+// background: the brush behind the caption; the inside of the box is left to the window.
+void RegisterFrameBoxClass(HINSTANCE instance, HBRUSH background);
 
 }  // namespace tsl

@@ -8,6 +8,7 @@
 #include "ui/win32/controls.h"
 #include "ui/win32/frame_box.h"
 #include "ui/win32/picture_box.h"
+#include "ui/win32/window_class.h"
 
 namespace tsl {
 namespace {
@@ -81,16 +82,10 @@ bool FrmMain::Create(HINSTANCE instance, int show) {
   banner_.reset(
       LoadImageA(instance, MAKEINTRESOURCEA(IDB_BANNER), IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR));
 
-  WNDCLASSA window_class{};
-  window_class.lpfnWndProc = WindowProc;
-  window_class.hInstance = instance;
-  window_class.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_TESSALINE));
-  window_class.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-  window_class.hbrBackground = static_cast<HBRUSH>(navy_brush_.get());
-  window_class.lpszClassName = kWindowClass;
-  RegisterClassA(&window_class);
+  RegisterWindowClass(instance, kWindowClass, WindowProc, static_cast<HBRUSH>(navy_brush_.get()),
+                      LoadIconA(instance, MAKEINTRESOURCEA(IDI_TESSALINE)));
   RegisterPictureBoxClass(instance);
-  RegisterFrameBoxClass(instance, static_cast<HBRUSH>(navy_brush_.get()), kWhite);
+  RegisterFrameBoxClass(instance, static_cast<HBRUSH>(navy_brush_.get()));
 
   // A window with an owner gets no taskbar button.
   owner_.reset(

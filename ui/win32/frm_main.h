@@ -8,7 +8,7 @@
 
 #include "protection/protection.h"
 #include "protection/window_parts.h"
-#include "ui/win32/handles.h"
+#include "support/win32_handle.h"
 
 namespace tsl {
 

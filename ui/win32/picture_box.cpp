@@ -1,5 +1,7 @@
 #include "ui/win32/picture_box.h"
 
+#include "ui/win32/window_class.h"
+
 namespace tsl {
 namespace {
 
@@ -34,13 +36,8 @@ LRESULT CALLBACK PictureBoxProc(HWND window, UINT message, WPARAM wparam, LPARAM
 }  // namespace
 
 void RegisterPictureBoxClass(HINSTANCE instance) {
-  WNDCLASSA window_class{};
-  window_class.lpfnWndProc = PictureBoxProc;
-  window_class.hInstance = instance;
-  window_class.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-  window_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-  window_class.lpszClassName = kPictureBoxClass;
-  RegisterClassA(&window_class);
+  RegisterWindowClass(instance, kPictureBoxClass, PictureBoxProc,
+                      reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1));
 }
 
 void SetPictureBitmap(HWND picture_box, HBITMAP bitmap) {
