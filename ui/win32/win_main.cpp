@@ -7,24 +7,36 @@
 
 namespace {
 
+template <typename Function>
+Function ProcedureOf(HMODULE module, const char* name) {
+  return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
+
 // The program runs elevated: DLLs load from System32 only, never from the folder the
-// executable was started in.
+// executable was started in. The executable imports only DLLs the system always takes from
+// System32; the common controls are loaded here, after the search is restricted.
 void RestrictDllSearch() {
-  using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD);
-  const HMODULE kernel32 = GetModuleHandleA("kernel32.dll");
-  const auto set_default_dll_directories = reinterpret_cast<SetDefaultDllDirectoriesFunction>(
-      reinterpret_cast<void*>(GetProcAddress(kernel32, "SetDefaultDllDirectories")));
+  const auto set_default_dll_directories = ProcedureOf<BOOL(WINAPI*)(DWORD)>(
+      GetModuleHandleA("kernel32.dll"), "SetDefaultDllDirectories");
   if (set_default_dll_directories != nullptr) {
     set_default_dll_directories(LOAD_LIBRARY_SEARCH_SYSTEM32);
   }
+}
+
+// Common Controls 6 (as the manifest asks) for the buttons' look.
+void InitCommonControls6() {
+  const HMODULE comctl32 = LoadLibraryExA("comctl32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+  const auto init =
+      ProcedureOf<BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*)>(comctl32, "InitCommonControlsEx");
+  const INITCOMMONCONTROLSEX classes{sizeof(INITCOMMONCONTROLSEX), ICC_STANDARD_CLASSES};
+  if (init != nullptr) init(&classes);
 }
 
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int nShowCmd) {
   RestrictDllSearch();
-  const INITCOMMONCONTROLSEX common_controls{sizeof(INITCOMMONCONTROLSEX), ICC_STANDARD_CLASSES};
-  InitCommonControlsEx(&common_controls);
+  InitCommonControls6();
 
   tsl::RealFileSystem files(tsl::SystemWindowsDirectory());
   const auto registry = tsl::OpenSystemRegistry();
