@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "ui/win32/window_class.h"
+#include "ui/win32/window_helpers.h"
 
 namespace tsl {
 namespace {
@@ -16,9 +16,7 @@ void Paint(HWND window) {
   const HGDIOBJ previous_font =
       SelectObject(dc, font != nullptr ? font : GetStockObject(DEFAULT_GUI_FONT));
 
-  std::string caption(static_cast<size_t>(GetWindowTextLengthA(window)) + 1, '\0');
-  caption.resize(static_cast<size_t>(
-      GetWindowTextA(window, caption.data(), static_cast<int>(caption.size()))));
+  const std::string caption = WindowText(window);
   TEXTMETRICA metrics{};
   GetTextMetricsA(dc, &metrics);
 

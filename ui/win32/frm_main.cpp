@@ -8,7 +8,7 @@
 #include "ui/win32/controls.h"
 #include "ui/win32/frame_box.h"
 #include "ui/win32/picture_box.h"
-#include "ui/win32/window_class.h"
+#include "ui/win32/window_helpers.h"
 
 namespace tsl {
 namespace {
@@ -214,11 +214,7 @@ void FrmMain::SetCaption(Label label, const std::string& text) {
 }
 
 std::string FrmMain::Caption(Label label) const {
-  const HWND control = GetDlgItem(window_, LabelControl(label));
-  std::string text(static_cast<size_t>(GetWindowTextLengthA(control)) + 1, '\0');
-  text.resize(
-      static_cast<size_t>(GetWindowTextA(control, text.data(), static_cast<int>(text.size()))));
-  return text;
+  return WindowText(GetDlgItem(window_, LabelControl(label)));
 }
 
 void FrmMain::SetCommand2Enabled(bool enabled) {

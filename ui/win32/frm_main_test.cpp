@@ -8,6 +8,7 @@
 #include "protection/real_file_system.h"
 #include "testsupport/test_support.h"
 #include "ui/win32/controls.h"
+#include "ui/win32/window_helpers.h"
 
 namespace tsl {
 namespace {
@@ -23,12 +24,6 @@ std::vector<MessageBoxCall> message_boxes;
 int WINAPI RecordMessageBox(HWND owner, LPCSTR text, LPCSTR title, UINT type) {
   message_boxes.push_back({owner, text, title, type});
   return IDOK;
-}
-
-std::string TextOf(HWND window) {
-  char text[512] = {};
-  GetWindowTextA(window, text, sizeof text);
-  return text;
 }
 
 std::string ClassOf(HWND window) {
@@ -92,7 +87,7 @@ class FrmMainTest : public ::testing::Test {
 TEST_F(FrmMainTest, AFixedDialogFrameWithNoTaskbarButton) {
   Open();
   const HWND window = form_.window();
-  EXPECT_EQ(TextOf(window), "Tessaline");
+  EXPECT_EQ(WindowText(window), "Tessaline");
   const LONG style = GetWindowLongA(window, GWL_STYLE);
   EXPECT_EQ(style & (WS_CAPTION | WS_SYSMENU), WS_CAPTION | WS_SYSMENU);
   EXPECT_EQ(style & (WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX), 0);
@@ -135,7 +130,7 @@ TEST_F(FrmMainTest, EveryControlStandsInItsPlace) {
     const HWND child = Control(control.id);
     ASSERT_NE(child, nullptr) << control.caption;
     EXPECT_STRCASEEQ(ClassOf(child).c_str(), control.window_class);
-    EXPECT_EQ(TextOf(child), control.caption);
+    EXPECT_EQ(WindowText(child), control.caption);
     RECT place;
     GetWindowRect(child, &place);
     MapWindowPoints(nullptr, form_.window(), reinterpret_cast<POINT*>(&place), 2);
@@ -203,11 +198,11 @@ TEST_F(FrmMainTest, TheStartUpStateShowsInTheWindow) {
   RegistrySaveString(registry_, kHkeyLocalMachine, kSettingsKey, "Blocked", "1");
   RegistrySaveString(registry_, kHkeyLocalMachine, kSettingsKey, "Servers", "385");
   Open();
-  EXPECT_EQ(TextOf(Control(kLabel3)),
+  EXPECT_EQ(WindowText(Control(kLabel3)),
             "TSL could not locate the file(s) it needs to activate protection. Please email "
             "support@tessaline.org for help. However, it appears that TSL is already functioning "
             "on this computer.");
-  EXPECT_EQ(TextOf(Control(kLabel2)), "Tracking servers blocked: 385");
+  EXPECT_EQ(WindowText(Control(kLabel2)), "Tracking servers blocked: 385");
   EXPECT_FALSE(Enabled(kCommand2));
   EXPECT_TRUE(Enabled(kCommand3));
   EXPECT_TRUE(Enabled(kCommand4));
@@ -219,13 +214,13 @@ TEST_F(FrmMainTest, TheButtonsTurnProtectionOnAndOff) {
   Open();
   SetFocus(Control(kCommand2));
   Click(kCommand2);
-  EXPECT_EQ(TextOf(Control(kLabel3)), "Protection activated successfuly.");
+  EXPECT_EQ(WindowText(Control(kLabel3)), "Protection activated successfuly.");
   EXPECT_FALSE(Enabled(kCommand2));
   EXPECT_NE(GetFocus(), Control(kCommand2));
   EXPECT_NE(testing::ReadBytes(hosts_).find("127.0.0.1     b.example\r\n"), std::string::npos);
 
   Click(kCommand3);
-  EXPECT_EQ(TextOf(Control(kLabel3)),
+  EXPECT_EQ(WindowText(Control(kLabel3)),
             "Protection turned-off successfuly. Your machine is now vulnerable to email bugs.");
   EXPECT_TRUE(Enabled(kCommand2));
   EXPECT_EQ(testing::ReadBytes(hosts_), "127.0.0.1 localhost\r\n");
@@ -284,7 +279,7 @@ TEST_F(FrmMainTest, EnterAndEscapeOnAPictureDoNothing) {
   }
   EXPECT_TRUE(IsWindow(form_.window()));
   EXPECT_TRUE(message_boxes.empty());
-  EXPECT_EQ(TextOf(Control(kLabel3)),
+  EXPECT_EQ(WindowText(Control(kLabel3)),
             "Your system has been analyzed and is ready to be protected.");
   EXPECT_FALSE(testing::PathExists(app_.Join("host.bak")));
 }

@@ -1,6 +1,6 @@
 #include "ui/win32/picture_box.h"
 
-#include "ui/win32/window_class.h"
+#include "ui/win32/window_helpers.h"
 
 namespace tsl {
 namespace {

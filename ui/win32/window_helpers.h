@@ -1,10 +1,13 @@
-// Registers a window class of this program: arrow cursor, the given procedure and brush.
+// Small helpers shared by the window and its own control classes.
 #pragma once
 
 #include <windows.h>
 
+#include <string>
+
 namespace tsl {
 
+// Registers a window class of this program: arrow cursor, the given procedure and brush.
 inline void RegisterWindowClass(HINSTANCE instance, const char* name, WNDPROC procedure,
                                 HBRUSH background, HICON icon = nullptr) {
   WNDCLASSA window_class{};
@@ -15,6 +18,14 @@ inline void RegisterWindowClass(HINSTANCE instance, const char* name, WNDPROC pr
   window_class.hbrBackground = background;
   window_class.lpszClassName = name;
   RegisterClassA(&window_class);
+}
+
+// A window's caption, however long.
+inline std::string WindowText(HWND window) {
+  std::string text(static_cast<size_t>(GetWindowTextLengthA(window)) + 1, '\0');
+  text.resize(
+      static_cast<size_t>(GetWindowTextA(window, text.data(), static_cast<int>(text.size()))));
+  return text;
 }
 
 }  // namespace tsl
