@@ -71,11 +71,18 @@ ControlClass ClassOf(const ControlSpec& spec) {
 FrmMain::FrmMain(const Machine& machine, MessageBoxFunction message_box)
     : machine_(machine), message_box_(message_box) {}
 
+// The classes go with the brush they paint with, so that a later window registers them
+// again with its own.
 FrmMain::~FrmMain() {
   if (IsWindow(window_)) DestroyWindow(window_);
+  if (instance_ != nullptr) {
+    UnregisterClassA(kWindowClass, instance_);
+    UnregisterClassA(kFrameBoxClass, instance_);
+  }
 }
 
 bool FrmMain::Create(HINSTANCE instance, int show) {
+  instance_ = instance;
   navy_brush_.reset(CreateSolidBrush(kNavy));
   dialog_font_.reset(MakeFont("MS Shell Dlg", 80));
   button_font_.reset(MakeFont("Tahoma", 82));  // 8.25 pt: the same 11 pixels at 96 dpi

@@ -53,6 +53,7 @@ class FrmMain final : public WindowParts {
   const Machine& machine_;
   MessageBoxFunction message_box_;
   std::string HostsFile;
+  HINSTANCE instance_ = nullptr;
   HWND window_ = nullptr;
   UniqueWindow owner_;
   UniqueGdiObject navy_brush_;
