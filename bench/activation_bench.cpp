@@ -1,7 +1,6 @@
 // Activation and deactivation against block lists of growing size, next to the I/O floor:
 // a plain copy of a file as large as the appended section, flushed to disk as activation's
 // writes are. Each size runs in its own process, so its peak memory is its own.
-#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -13,11 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "protection/block_section.h"
 #include "protection/protection.h"
 #include "protection/real_file_system.h"
 #include "settings/registry_file.h"
-#include "support/posix_io.h"
 #include "testsupport/test_support.h"
 #include "ui/window_state.h"
 
@@ -51,15 +48,6 @@ void WriteBlockList(const std::string& path, size_t names) {
   std::fclose(out);
 }
 
-void CopyWithFlush(const std::string& from, const std::string& to) {
-  const UniqueFd in(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
-  std::string bytes;
-  ReadAll(in.get(), bytes);
-  const UniqueFd out(::open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
-  WriteAll(out.get(), bytes);
-  ::fsync(out.get());
-}
-
 void MeasureOneSize(size_t names) {
   const testing::TempDir windows;
   const testing::TempDir app;
@@ -89,7 +77,7 @@ void MeasureOneSize(size_t names) {
   const std::string section_copy = app.Join("section");
   testing::WriteBytes(section_copy, files.ReadWholeFile(hosts).substr(original.size()));
   const double floor =
-      MedianMilliseconds([] {}, [&] { CopyWithFlush(section_copy, app.Join("copy")); });
+      MedianMilliseconds([] {}, [&] { files.CopyFileOver(section_copy, app.Join("copy")); });
 
   const double limit_mib = 2 * section_bytes / kMiB + 16;
   // The speed target holds at a million names, where fixed costs (two flushed files

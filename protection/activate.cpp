@@ -2,7 +2,6 @@
 
 #include "protection/block_section.h"
 #include "protection/protection.h"
-#include "protection/real_file_system.h"
 
 namespace tsl {
 namespace {
@@ -17,10 +16,6 @@ bool KeepEarlierBackup(const Machine& machine, const std::string& hosts_file,
 }
 
 }  // namespace
-
-std::string Machine::AppFile(std::string_view name) const {
-  return app_folder + kPathSeparator + std::string(name);
-}
 
 void ActivateProtection(const Machine& machine, const std::string& hosts_file,
                         WindowParts& window) {

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "protection/file_system.h"
+#include "protection/real_file_system.h"
 #include "protection/window_parts.h"
 #include "settings/registry.h"
 
@@ -17,7 +18,9 @@ struct Machine {
   std::string app_folder;
 
   // A file beside the executable.
-  [[nodiscard]] std::string AppFile(std::string_view name) const;
+  [[nodiscard]] std::string AppFile(std::string_view name) const {
+    return app_folder + kPathSeparator + std::string(name);
+  }
 };
 
 // Backs the hosts file up, appends the block section, records "Blocked" = "1" and reports.
