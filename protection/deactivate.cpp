@@ -1,6 +1,8 @@
 #include <string>
 
 #include "protection/block_section.h"
+#include "protection/hosts_file.h"
+#include "protection/operation_scope.h"
 #include "protection/protection.h"
 
 namespace tsl {
@@ -8,20 +10,25 @@ namespace tsl {
 void DeactivateProtection(const Machine& machine, const std::string& hosts_file,
                           WindowParts& window) {
   const std::string backup = machine.AppFile(kHostsBackupName);
-  if (!machine.files.FileExists(backup)) {
-    window.ShowInformation(
-        "An error occured while trying to restore your settings. Back-up file not found or is "
-        "corrupted.");
-    return;
-  }
-  machine.files.SetAttributesNormal(hosts_file);
-  machine.files.CopyFileOver(backup, hosts_file);
+  {
+    const OperationScope operation(machine, hosts_file);
+    if (machine.files.FileExists(backup)) {
+      RequireHostsFile(machine.files, hosts_file);
+      machine.files.SetAttributesNormal(hosts_file);
+      machine.files.CopyFileOver(backup, hosts_file);
 
-  RegistrySaveString(machine.registry, kHkeyLocalMachine, kSettingsKey, kBlockedValue, "0");
-  window.SetCommand2Enabled(true);
-  window.SetCaption(Label::Label3,
-                    "Protection turned-off successfuly. Your machine is now vulnerable to email "
-                    "bugs.");
+      RegistrySaveString(machine.registry, kHkeyLocalMachine, kSettingsKey, kBlockedValue, "0");
+      window.SetCommand2Enabled(true);
+      window.SetCaption(Label::Label3,
+                        "Protection turned-off successfuly. Your machine is now vulnerable to "
+                        "email bugs.");
+      return;
+    }
+  }
+  // The message waits for the user, so the lock is let go first.
+  window.ShowInformation(
+      "An error occured while trying to restore your settings. Back-up file not found or is "
+      "corrupted.");
 }
 
 }  // namespace tsl

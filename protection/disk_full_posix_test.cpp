@@ -92,8 +92,9 @@ TEST_F(DiskFullTest, ASettingsWriteThatDoesNotFitKeepsThePreviousFile) {
   RegistryFile registry(state_.Join("registry.reg"));
   RegistrySaveString(registry, kHkeyLocalMachine, kSettingsKey, "Blocked", "1");
   const std::string before = testing::ReadBytes(state_.Join("registry.reg"));
-  RegistrySaveString(registry, kHkeyLocalMachine, kSettingsKey, "Servers",
-                     std::string(size_t{32} * 1024, '9'));
+  EXPECT_THROW(RegistrySaveString(registry, kHkeyLocalMachine, kSettingsKey, "Servers",
+                                  std::string(size_t{32} * 1024, '9')),
+               SettingsError);
   EXPECT_EQ(testing::ReadBytes(state_.Join("registry.reg")), before);
   EXPECT_EQ(RegistryGetString(registry, kHkeyLocalMachine, kSettingsKey, "Blocked", ""), "1");
 }

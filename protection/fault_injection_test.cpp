@@ -39,6 +39,9 @@ class FaultyFileSystem final : public FileSystem {
     Step("write", to);  // fails as a whole or not at all
     real_.CopyFileAtomically(from, to);
   }
+  void RemoveTemporaryCopies(const std::string& path) override {
+    real_.RemoveTemporaryCopies(path);
+  }
   void SetAttributesNormal(const std::string& path) override {
     Step("set the attributes of", path);
     real_.SetAttributesNormal(path);

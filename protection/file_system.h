@@ -33,16 +33,23 @@ class FileSystem {
   // True for an existing plain file: not a directory, not hidden, not a system file.
   [[nodiscard]] virtual bool FileExists(const std::string& path) const = 0;
 
-  // The steps below throw FileError.
+  // The steps below throw FileError. Each refuses at once a path that names no regular
+  // file (a folder, a FIFO, a device).
   [[nodiscard]] virtual std::string ReadWholeFile(const std::string& path) const = 0;
 
-  // Writes a byte copy of `from` into `to`, which stays the same file (a link stays a
-  // link), on stable storage before it returns. A failure can leave `to` part-written.
+  // Gives `to` the bytes of `from`, on stable storage before it returns, so that at every
+  // instant `to` holds either its old bytes or the new ones: a flushed copy beside it takes
+  // its place, keeping its owner, permissions and security settings (a link stays a link,
+  // its target gets the bytes). Where the folder refuses the new file or the rename (a
+  // file bind-mounted on its own), the bytes are written into `to` in place instead.
   virtual void CopyFileOver(const std::string& from, const std::string& to) = 0;
 
   // Replaces `to` with a complete byte copy of `from`, on stable storage before it returns,
-  // or, failing, leaves `to` as it was.
+  // or, failing, leaves `to` as it was; never in place.
   virtual void CopyFileAtomically(const std::string& from, const std::string& to) = 0;
+
+  // Removes the temporary copies that an interrupted replacement of `path` left beside it.
+  virtual void RemoveTemporaryCopies(const std::string& path) = 0;
 
   // Clears read-only, hidden, system and archive, so that the file can be written.
   virtual void SetAttributesNormal(const std::string& path) = 0;

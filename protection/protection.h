@@ -1,9 +1,11 @@
 // Turning protection on and off.
 #pragma once
 
+#include <chrono>
 #include <string>
 
 #include "protection/file_system.h"
+#include "protection/operation_lock.h"
 #include "protection/real_file_system.h"
 #include "protection/window_parts.h"
 #include "settings/registry.h"
@@ -16,6 +18,8 @@ struct Machine {
   FileSystem& files;
   RegistryHive& registry;
   std::string app_folder;
+  // How long an operation waits for another one to finish.
+  std::chrono::milliseconds lock_wait = kOperationLockWait;
 
   // A file beside the executable.
   [[nodiscard]] std::string AppFile(std::string_view name) const {
@@ -24,11 +28,12 @@ struct Machine {
 };
 
 // Backs the hosts file up, appends the block section, records "Blocked" = "1" and reports.
-// A failing file step throws FileError; the steps before it stay done.
+// A failing step throws FileError, or SettingsError for "Blocked"; the steps before it stay
+// done. Holds the machine's operation lock throughout.
 void ActivateProtection(const Machine& machine, const std::string& hosts_file, WindowParts& window);
 
 // Copies the backup back over the hosts file and records "Blocked" = "0"; without a
-// backup it only tells the user so.
+// backup it only tells the user so. Fails and locks as activation does.
 void DeactivateProtection(const Machine& machine, const std::string& hosts_file,
                           WindowParts& window);
 

@@ -15,7 +15,8 @@ extern const char kPathSeparator;
 std::string SystemWindowsDirectory();
 
 // AppFolder: the directory of the running executable, with no final separator except at
-// the root.
+// the root. Throws FileError when the platform cannot tell it whole: a guess would put the
+// backup in some other folder.
 std::string ExecutableFolder();
 
 class RealFileSystem final : public FileSystem {
@@ -28,6 +29,7 @@ class RealFileSystem final : public FileSystem {
   [[nodiscard]] std::string ReadWholeFile(const std::string& path) const override;
   void CopyFileOver(const std::string& from, const std::string& to) override;
   void CopyFileAtomically(const std::string& from, const std::string& to) override;
+  void RemoveTemporaryCopies(const std::string& path) override;
   void SetAttributesNormal(const std::string& path) override;
   void AppendToFile(const std::string& path,
                     std::initializer_list<std::string_view> pieces) override;

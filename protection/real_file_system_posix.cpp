@@ -4,7 +4,6 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <cstring>
 
 #include "protection/real_file_system.h"
 #include "support/posix_io.h"
@@ -16,11 +15,11 @@ const char kPathSeparator = '/';
 namespace {
 
 [[noreturn]] void Fail(const std::string& operation, const std::string& path) {
-  throw FileError(operation, path, std::strerror(errno));
+  throw FileError(operation, path, ErrorText(errno));
 }
 
 UniqueFd OpenOrFail(const std::string& operation, const std::string& path, int flags) {
-  UniqueFd fd(::open(path.c_str(), flags | O_CLOEXEC, 0644));
+  UniqueFd fd = OpenRegularFile(path, flags);
   if (!fd.valid()) Fail(operation, path);
   return fd;
 }
@@ -37,12 +36,21 @@ std::string SystemWindowsDirectory() {
 }
 
 std::string ExecutableFolder() {
-  std::string path(4096, '\0');
-  const ssize_t length = ::readlink("/proc/self/exe", path.data(), path.size());
-  if (length <= 0) return ".";
-  path.resize(static_cast<size_t>(length));
-  const size_t slash = path.find_last_of('/');
-  return slash == 0 ? "/" : path.substr(0, slash);
+  constexpr const char* kSelf = "/proc/self/exe";
+  std::string path(256, '\0');
+  while (true) {
+    const ssize_t length = ::readlink(kSelf, path.data(), path.size());
+    if (length < 0) throw FileError("find the folder of the program from", kSelf, ErrorText(errno));
+    if (static_cast<size_t>(length) < path.size()) {
+      path.resize(static_cast<size_t>(length));
+      break;
+    }
+    path.resize(path.size() * 2);
+  }
+  if (path.empty() || path.front() != '/') {
+    throw FileError("find the folder of the program from", kSelf, "not an absolute path");
+  }
+  return ParentDirectory(path);
 }
 
 // A hidden file on POSIX is one whose name starts with a dot.
@@ -61,17 +69,27 @@ std::string RealFileSystem::ReadWholeFile(const std::string& path) const {
   return contents;
 }
 
-// Writes the bytes into the existing file rather than replacing it, so that a hosts file
-// that is a symbolic link or a bind mount stays one.
 void RealFileSystem::CopyFileOver(const std::string& from, const std::string& to) {
   const std::string contents = ReadWholeFile(from);
+  switch (ReplaceAtomically(to, contents)) {
+    case ReplaceOutcome::kReplaced:
+      return;
+    case ReplaceOutcome::kFailed:
+      Fail("write", to);
+    case ReplaceOutcome::kFolderRefused:
+      break;
+  }
   const UniqueFd fd = OpenOrFail("write", to, O_WRONLY | O_CREAT | O_TRUNC);
   if (!WriteAll(fd.get(), contents)) Fail("write", to);
   SyncOrFail(fd, to);
 }
 
 void RealFileSystem::CopyFileAtomically(const std::string& from, const std::string& to) {
-  if (!ReplaceAtomically(to, ReadWholeFile(from))) Fail("write", to);
+  if (ReplaceAtomically(to, ReadWholeFile(from)) != ReplaceOutcome::kReplaced) Fail("write", to);
+}
+
+void RealFileSystem::RemoveTemporaryCopies(const std::string& path) {
+  tsl::RemoveTemporaryCopies(path);
 }
 
 // POSIX has no read-only attribute of its own: the owner's write permission stands for it.

@@ -1,10 +1,13 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <optional>
 #include <string>
 
 #include "protection/real_file_system.h"
+#include "support/temporary_name.h"
 #include "support/unique_resource.h"
+#include "support/win32_error.h"
 #include "support/win32_handle.h"
 
 namespace tsl {
@@ -20,34 +23,98 @@ struct FindHandleTraits {
 };
 using UniqueFindHandle = UniqueResource<FindHandleTraits>;
 
-std::string SystemMessage(DWORD error) {
-  char* buffer = nullptr;
-  const DWORD length = FormatMessageA(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, error, 0, reinterpret_cast<char*>(&buffer), 0, nullptr);
-  std::string message = length > 0 ? std::string(buffer, length) : std::string();
-  LocalFree(buffer);
-  while (!message.empty() && (message.back() == '\n' || message.back() == '\r' ||
-                              message.back() == ' ' || message.back() == '.')) {
-    message.pop_back();
-  }
-  return message.empty() ? "error " + std::to_string(error) : message;
+[[noreturn]] void Fail(const std::string& operation, const std::string& path,
+                       DWORD error = GetLastError()) {
+  throw FileError(operation, path, SystemMessage(error));
 }
 
-[[noreturn]] void Fail(const std::string& operation, const std::string& path) {
-  throw FileError(operation, path, SystemMessage(GetLastError()));
-}
-
+// Opens a file on disk and refuses anything else at once (a pipe, a console, a device).
 UniqueHandle OpenOrFail(const std::string& operation, const std::string& path, DWORD access,
                         DWORD disposition) {
   UniqueHandle handle(CreateFileA(path.c_str(), access, FILE_SHARE_READ, nullptr, disposition,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!handle.valid()) Fail(operation, path);
+  if (GetFileType(handle.get()) != FILE_TYPE_DISK) {
+    throw FileError(operation, path, "not a regular file");
+  }
   return handle;
 }
 
 void FlushOrFail(const UniqueHandle& handle, const std::string& path) {
   if (!FlushFileBuffers(handle.get())) Fail("flush", path);
+}
+
+std::pair<std::string, std::string> SplitFolder(const std::string& path) {
+  const size_t separator = path.find_last_of("\\/");
+  if (separator == std::string::npos) return {".", path};
+  return {path.substr(0, separator), path.substr(separator + 1)};
+}
+
+// A name for a temporary copy of `path` that no file has yet; the copy itself makes sure.
+std::string TemporaryName(const std::string& path, unsigned attempt) {
+  constexpr std::string_view kDigits = "0123456789abcdefghijklmnopqrstuvwxyz";
+  unsigned long long seed = (static_cast<unsigned long long>(GetCurrentProcessId()) << 32) ^
+                            GetTickCount64() ^ (attempt * 0x9E3779B97F4A7C15ULL);
+  std::string name = TemporaryStem(path);
+  for (size_t i = 0; i < kTemporarySuffixLength; ++i) {
+    name.push_back(kDigits[seed % kDigits.size()]);
+    seed /= kDigits.size();
+  }
+  return name;
+}
+
+bool FolderRefusal(DWORD error) {
+  return error == ERROR_ACCESS_DENIED || error == ERROR_WRITE_PROTECT ||
+         error == ERROR_SHARING_VIOLATION || error == ERROR_UNABLE_TO_REMOVE_REPLACED;
+}
+
+// Has a fresh copy on stable storage. Flushing needs write access, which a read-only copy
+// only grants once it is writable; CopyFileA carries the source's attributes over.
+void FlushCopy(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  const bool read_only =
+      attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+  if (read_only) SetFileAttributesA(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+  {
+    const UniqueHandle copy = OpenOrFail("flush", path, GENERIC_WRITE, OPEN_EXISTING);
+    FlushOrFail(copy, path);
+  }
+  if (read_only) SetFileAttributesA(path.c_str(), attributes);
+}
+
+void RequireSource(const std::string& from) {
+  if (GetFileAttributesA(from.c_str()) == INVALID_FILE_ATTRIBUTES) Fail("read", from);
+}
+
+// Copies `from` to a new file beside `to` and has it on stable storage. Returns the copy's
+// name, or nothing when the folder refuses new files.
+std::optional<std::string> TemporaryCopy(const std::string& from, const std::string& to) {
+  RequireSource(from);
+  for (unsigned attempt = 0;; ++attempt) {
+    const std::string temporary = TemporaryName(to, attempt);
+    if (CopyFileA(from.c_str(), temporary.c_str(), TRUE)) {
+      try {
+        FlushCopy(temporary);
+      } catch (const FileError&) {
+        DeleteFileA(temporary.c_str());
+        throw;
+      }
+      return temporary;
+    }
+    const DWORD error = GetLastError();
+    if (error == ERROR_FILE_EXISTS && attempt < 100) continue;
+    DeleteFileA(temporary.c_str());  // a copy that failed halfway, as on a full disk
+    if (FolderRefusal(error)) return std::nullopt;
+    Fail("copy \"" + from + "\" to", temporary, error);
+  }
+}
+
+// CopyFileA cannot replace a read-only or hidden file, so `to` is made normal first.
+void CopyInPlace(const std::string& from, const std::string& to) {
+  RequireSource(from);
+  SetFileAttributesA(to.c_str(), FILE_ATTRIBUTE_NORMAL);
+  if (!CopyFileA(from.c_str(), to.c_str(), FALSE)) Fail("copy \"" + from + "\" to", to);
+  FlushCopy(to);
 }
 
 }  // namespace
@@ -63,19 +130,25 @@ std::string SystemWindowsDirectory() {
   return directory;
 }
 
+// A path that fills the buffer may have been cut, so the buffer grows until it does not.
 std::string ExecutableFolder() {
+  constexpr const char* kWhat = "the running program";
+  constexpr size_t kLongestPath = 32768;
   std::string path(MAX_PATH, '\0');
   while (true) {
     const DWORD length = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (length == 0) return ".";
+    if (length == 0) Fail("find the folder of", kWhat);
     if (length < path.size()) {
       path.resize(length);
       break;
     }
+    if (path.size() >= kLongestPath) throw FileError("find the folder of", kWhat, "path too long");
     path.resize(path.size() * 2);
   }
   const size_t separator = path.find_last_of('\\');
-  if (separator == std::string::npos) return ".";
+  if (separator == std::string::npos) {
+    throw FileError("find the folder of", path, "not a full path");
+  }
   // "C:\tessaline.exe" lives in "C:\", the one folder that keeps its separator.
   if (separator == 2 && path[1] == ':') return path.substr(0, 3);
   return path.substr(0, separator);
@@ -111,36 +184,55 @@ std::string RealFileSystem::ReadWholeFile(const std::string& path) const {
   return contents;
 }
 
-// CopyFileA cannot replace a read-only or hidden file, and the copy carries the source's
-// attributes: a read-only hosts file gives a read-only backup, which the next activation
-// must still be able to replace.
+// ReplaceFileA keeps the replaced file's security descriptor, attributes and streams, which
+// a rename would take from the copy.
 void RealFileSystem::CopyFileOver(const std::string& from, const std::string& to) {
-  if (GetFileAttributesA(from.c_str()) == INVALID_FILE_ATTRIBUTES) Fail("read", from);
-  SetFileAttributesA(to.c_str(), FILE_ATTRIBUTE_NORMAL);  // fails harmlessly when `to` is new
-  if (!CopyFileA(from.c_str(), to.c_str(), FALSE)) Fail("copy \"" + from + "\" to", to);
-  // Flushing needs write access, which a read-only copy only grants once it is writable.
-  const DWORD attributes = GetFileAttributesA(to.c_str());
-  const bool read_only =
-      attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
-  if (read_only) SetFileAttributesA(to.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
-  {
-    const UniqueHandle copy = OpenOrFail("flush", to, GENERIC_WRITE, OPEN_EXISTING);
-    FlushOrFail(copy, to);
+  const std::optional<std::string> temporary = TemporaryCopy(from, to);
+  if (temporary) {
+    if (ReplaceFileA(to.c_str(), temporary->c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
+                     nullptr, nullptr)) {
+      return;
+    }
+    DWORD error = GetLastError();
+    // The hosts file has gone and the copy has not taken its name: give it the name.
+    if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT) {
+      if (MoveFileExA(temporary->c_str(), to.c_str(),
+                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        return;
+      }
+      error = GetLastError();
+    }
+    DeleteFileA(temporary->c_str());
+    if (!FolderRefusal(error)) Fail("replace", to, error);
   }
-  if (read_only) SetFileAttributesA(to.c_str(), attributes);
+  CopyInPlace(from, to);
 }
 
-// The copy is made beside `to` under another name and then takes its place.
+// The copy carries the source's attributes: a read-only hosts file gives a read-only
+// backup, which the next activation must still be able to replace.
 void RealFileSystem::CopyFileAtomically(const std::string& from, const std::string& to) {
-  const std::string temporary = to + ".new";
-  CopyFileOver(from, temporary);
+  const std::optional<std::string> temporary = TemporaryCopy(from, to);
+  if (!temporary) Fail("write", to, ERROR_ACCESS_DENIED);
   SetFileAttributesA(to.c_str(), FILE_ATTRIBUTE_NORMAL);
-  if (!MoveFileExA(temporary.c_str(), to.c_str(),
+  if (!MoveFileExA(temporary->c_str(), to.c_str(),
                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     const DWORD error = GetLastError();
-    DeleteFileA(temporary.c_str());
-    throw FileError("replace", to, SystemMessage(error));
+    DeleteFileA(temporary->c_str());
+    Fail("replace", to, error);
   }
+}
+
+void RealFileSystem::RemoveTemporaryCopies(const std::string& path) {
+  const auto [folder, name] = SplitFolder(path);
+  WIN32_FIND_DATAA found{};
+  const UniqueFindHandle find(FindFirstFileA((TemporaryStem(path) + "*").c_str(), &found));
+  if (!find.valid()) return;
+  do {
+    if (!IsTemporaryCopyOf(found.cFileName, name)) continue;
+    const std::string leftover = folder + "\\" + found.cFileName;
+    SetFileAttributesA(leftover.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileA(leftover.c_str());
+  } while (FindNextFileA(find.get(), &found));
 }
 
 void RealFileSystem::SetAttributesNormal(const std::string& path) {

@@ -7,8 +7,7 @@
 namespace tsl {
 namespace {
 
-// A stray CR (a line break written twice, or one cut in half) counts as a blank.
-constexpr std::string_view kBlanks = " \t\r";
+constexpr std::string_view kBlanks = " \t";
 
 std::string_view TrimLeft(std::string_view s) {
   const size_t start = s.find_first_not_of(kBlanks);
@@ -194,6 +193,13 @@ bool IsHexValue(std::string_view line) {
   return value && StartsWithFolded(TrimLeft(value->data), "hex");
 }
 
+// Lines end at LF, CR LF or CR alone.
+size_t AfterLineBreak(std::string_view text, size_t line_break) {
+  return text[line_break] == '\r' && line_break + 1 < text.size() && text[line_break + 1] == '\n'
+             ? line_break + 2
+             : line_break + 1;
+}
+
 template <typename Visit>
 void ForEachLogicalLine(std::string_view text, Visit visit) {
   size_t pos = 0;
@@ -202,12 +208,11 @@ void ForEachLogicalLine(std::string_view text, Visit visit) {
     line.begin = pos;
     bool continues_hex = false;
     for (bool first = true;; first = false) {
-      const size_t newline = text.find('\n', pos);
-      const bool last_physical = newline == std::string_view::npos;
-      std::string_view piece = text.substr(pos, (last_physical ? text.size() : newline) - pos);
-      if (!piece.empty() && piece.back() == '\r') piece.remove_suffix(1);
+      const size_t line_break = text.find_first_of("\r\n", pos);
+      const bool last_physical = line_break == std::string_view::npos;
+      std::string_view piece = text.substr(pos, (last_physical ? text.size() : line_break) - pos);
       line.end = pos + piece.size();
-      pos = last_physical ? text.size() : newline + 1;
+      pos = last_physical ? text.size() : AfterLineBreak(text, line_break);
       if (first) {
         continues_hex = IsHexValue(piece);
       } else {
@@ -254,12 +259,11 @@ Placement Locate(std::string_view text, std::string_view key_path, std::string_v
   return placement;
 }
 
+// The text's own line break, as its first line ends; CR LF for a text of one line.
 std::string LineBreakOf(std::string_view text) {
-  const size_t newline = text.find('\n');
-  if (newline != std::string_view::npos && (newline == 0 || text[newline - 1] != '\r')) {
-    return "\n";
-  }
-  return "\r\n";
+  const size_t line_break = text.find_first_of("\r\n");
+  if (line_break == std::string_view::npos) return "\r\n";
+  return std::string(text.substr(line_break, AfterLineBreak(text, line_break) - line_break));
 }
 
 std::string HexList(std::string_view bytes, const std::string& line_break) {
@@ -311,10 +315,11 @@ bool EndsWithContinuation(std::string_view text) {
   return !TrimRight(text).empty() && TrimRight(text).back() == '\\';
 }
 
-// What ends the text's last line: nothing when it is ended, LF after a CR cut in half.
+// What ends the text's last line: nothing when it is ended, LF after a CR LF cut in half.
 std::string LineEnding(std::string_view text, const std::string& line_break) {
   if (text.empty() || text.back() == '\n') return "";
-  return text.back() == '\r' ? "\n" : line_break;
+  if (text.back() == '\r') return line_break == "\r\n" ? "\n" : "";
+  return line_break;
 }
 
 bool Representable(std::string_view s, std::string_view forbidden) {
@@ -322,6 +327,12 @@ bool Representable(std::string_view s, std::string_view forbidden) {
 }
 
 }  // namespace
+
+bool RegeditText::HasKnownHeader() const {
+  const std::string_view first_line =
+      TrimRight(std::string_view(text_).substr(0, text_.find_first_of("\r\n")));
+  return first_line == kRegedit4Header || first_line == kRegedit5Header;
+}
 
 std::optional<RegistryValue> RegeditText::Find(std::string_view key_path,
                                                std::string_view name) const {
@@ -372,7 +383,7 @@ bool RegeditText::Set(std::string_view key_path, std::string_view name,
     return true;
   }
   if (text_.empty()) {
-    text_ = "REGEDIT4" + line_break;
+    text_ = std::string(kRegedit4Header) + line_break;
   } else {
     text_ += LineEnding(text_, line_break);
   }

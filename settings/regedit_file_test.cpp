@@ -144,11 +144,18 @@ TEST(RegistryFileTest, WritesCreateTheFolderAndReplaceTheFileWhole) {
       << "no temporary file is left behind";
 }
 
-TEST(RegistryFileTest, AStoreThatCannotBeWrittenIsSilent) {
+TEST(RegistryFileTest, AStoreThatCannotBeWrittenSaysWhy) {
   const testing::TempDir folder;
   testing::WriteBytes(folder.Join("blocker"), "a file where a folder should be");
   RegistryFile file(folder.Join("blocker/registry.reg"));
-  file.Write(kHkeyLocalMachine, "SOFTWARE\\Orrindale\\TSL", "Blocked", Sz("1"));
+  try {
+    file.Write(kHkeyLocalMachine, "SOFTWARE\\Orrindale\\TSL", "Blocked", Sz("1"));
+    FAIL() << "a write that did not stick was taken as done";
+  } catch (const SettingsError& failure) {
+    EXPECT_STREQ(failure.what(), ("Could not record \"Blocked\" in \"" +
+                                  folder.Join("blocker/registry.reg") + "\": Not a directory")
+                                     .c_str());
+  }
   EXPECT_EQ(file.Read(kHkeyLocalMachine, "SOFTWARE\\Orrindale\\TSL", "Blocked"), std::nullopt);
 }
 

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 
@@ -28,20 +29,36 @@ struct RegistryValue {
   friend bool operator==(const RegistryValue&, const RegistryValue&) = default;
 };
 
-// Where the values really live: the Win32 registry, or a REGEDIT4 file on POSIX.
-// Neither operation reports failure: a value that cannot be read is absent, and a write
-// that is refused changes nothing.
+// A value that the settings store would not keep. Recording the state is a step like any
+// file step: a write that does not stick is a failure, never a silent success.
+class SettingsError : public std::runtime_error {
+ public:
+  // store: the key, or the quoted path of the file; reason: the system's own words.
+  SettingsError(std::string_view name, const std::string& store, const std::string& reason)
+      : std::runtime_error("Could not record \"" + std::string(name) + "\" in " + store + ": " +
+                           reason) {}
+};
+
+// "HKEY_LOCAL_MACHINE" and the other root keys' names; nothing for an unknown handle.
+std::optional<std::string_view> RootKeyName(std::uint32_t root);
+
+// The root's name, "\" and the key path: "HKEY_LOCAL_MACHINE\SOFTWARE\...".
+std::optional<std::string> FullKeyPath(std::uint32_t root, std::string_view key);
+
+// Where the values really live: the Win32 registry, or a regedit file on POSIX.
+// Reading never fails: a value that cannot be read is absent.
 class RegistryHive {
  public:
   virtual ~RegistryHive() = default;
   [[nodiscard]] virtual std::optional<RegistryValue> Read(std::uint32_t root, std::string_view key,
                                                           std::string_view name) const = 0;
   // Creates the key (and its parents) when missing, and replaces any earlier value.
+  // Throws SettingsError when the store refuses, having changed nothing.
   virtual void Write(std::uint32_t root, std::string_view key, std::string_view name,
                      const RegistryValue& value) = 0;
 };
 
-// The machine's own settings store: the registry on Windows; on POSIX the REGEDIT4 file
+// The machine's own settings store: the registry on Windows; on POSIX the regedit file
 // named by TESSALINE_REGISTRY (default /var/lib/tessaline/registry.reg).
 std::unique_ptr<RegistryHive> OpenSystemRegistry();
 
@@ -50,6 +67,7 @@ std::string RegistryGetString(const RegistryHive& hive, std::uint32_t root, std:
                               std::string_view name, std::string_view default_text);
 
 // Stores text as a REG_SZ (with its terminating NUL), creating the key when missing.
+// Throws SettingsError when the store refuses.
 void RegistrySaveString(RegistryHive& hive, std::uint32_t root, std::string_view key,
                         std::string_view name, std::string_view text);
 

@@ -5,6 +5,7 @@
 
 #include "settings/registry.h"
 #include "support/unique_resource.h"
+#include "support/win32_error.h"
 
 namespace tsl {
 namespace {
@@ -48,14 +49,18 @@ class Win32Registry final : public RegistryHive {
 
   void Write(std::uint32_t root, std::string_view key, std::string_view name,
              const RegistryValue& value) override {
+    const auto fail = [&](LONG status) {
+      throw SettingsError(name, FullKeyPath(root, key).value_or(std::string(key)),
+                          SystemMessage(static_cast<DWORD>(status)));
+    };
     HKEY created = nullptr;
-    if (RegCreateKeyA(RootHandle(root), std::string(key).c_str(), &created) != ERROR_SUCCESS) {
-      return;
-    }
+    const LONG opened = RegCreateKeyA(RootHandle(root), std::string(key).c_str(), &created);
+    if (opened != ERROR_SUCCESS) fail(opened);
     const UniqueHkey handle(created);
-    RegSetValueExA(handle.get(), std::string(name).c_str(), 0, value.type,
-                   reinterpret_cast<const BYTE*>(value.data.data()),
-                   static_cast<DWORD>(value.data.size()));
+    const LONG stored = RegSetValueExA(handle.get(), std::string(name).c_str(), 0, value.type,
+                                       reinterpret_cast<const BYTE*>(value.data.data()),
+                                       static_cast<DWORD>(value.data.size()));
+    if (stored != ERROR_SUCCESS) fail(stored);
   }
 };
 

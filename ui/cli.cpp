@@ -1,14 +1,12 @@
 #include "ui/cli.h"
 
+#include <cstdio>
+#include "ui/failure_report.h"
 #include "ui/form_load.h"
 #include "ui/window_state.h"
 
 namespace tsl {
 namespace {
-
-constexpr int kDone = 0;
-constexpr int kUsageError = 2;
-constexpr int kNotAvailable = 3;
 
 constexpr std::string_view kUsage =
     "usage: tessaline [status | activate | deactivate | --help | --version]\n"
@@ -17,57 +15,96 @@ constexpr std::string_view kUsage =
     "  deactivate  restore the hosts file from its backup\n";
 
 void PrintStatus(const WindowState& window, std::ostream& out) {
-  out << window.Caption(Label::Label3) << '\n'
+  out << Printable(window.Caption(Label::Label3)) << '\n'
       << "Activate: " << (window.command2_enabled ? "enabled" : "disabled") << '\n'
-      << window.Caption(Label::Label1) << '\n'
-      << window.Caption(Label::Label2) << '\n';
+      << Printable(window.Caption(Label::Label1)) << '\n'
+      << Printable(window.Caption(Label::Label2)) << '\n';
 }
 
-}  // namespace
-
-int RunCommand(const std::vector<std::string>& args, const Machine& machine, std::ostream& out,
-               std::ostream& err) {
-  const std::string command = args.empty() ? "status" : args.front();
-  if (args.size() > 1) {
-    err << kUsage;
-    return kUsageError;
-  }
-  if (command == "--help") {
-    out << kUsage;
-    return kDone;
-  }
-  if (command == "--version") {
-    out << "tessaline " << VersionText() << '\n';
-    return kDone;
-  }
-  if (command != "status" && command != "activate" && command != "deactivate") {
-    err << kUsage;
-    return kUsageError;
-  }
-
+int Run(const std::string& command, const Machine& machine, std::ostream& out,
+        std::ostream& err) {
   WindowState window;
   std::string hosts_file;
   Form_Load(machine, hosts_file, window);
 
   if (command == "status") {
     PrintStatus(window, out);
-    return kDone;
+    return kExitDone;
   }
   if (command == "activate") {
     if (!window.command2_enabled) {
-      err << "Activate is not available: " << window.Caption(Label::Label3) << '\n';
-      return kNotAvailable;
+      err << "Activate is not available: " << Printable(window.Caption(Label::Label3)) << '\n';
+      return kExitNotAvailable;
     }
     ActivateProtection(machine, hosts_file, window);
   } else {
     DeactivateProtection(machine, hosts_file, window);
     if (!window.information_shown.empty()) {
-      err << window.information_shown.back() << '\n';
-      return kNotAvailable;
+      err << Printable(window.information_shown.back()) << '\n';
+      return kExitNotAvailable;
     }
   }
-  out << window.Caption(Label::Label3) << '\n';
-  return kDone;
+  out << Printable(window.Caption(Label::Label3)) << '\n';
+  return kExitDone;
+}
+
+}  // namespace
+
+std::string Printable(std::string_view text) {
+  std::string printable;
+  printable.reserve(text.size());
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == '\n') {
+      printable += "\\n";
+    } else if (c == '\r') {
+      printable += "\\r";
+    } else if (c == '\t') {
+      printable += "\\t";
+    } else if (byte < 0x20 || byte == 0x7f) {
+      char escape[5];
+      std::snprintf(escape, sizeof escape, "\\x%02x", byte);
+      printable += escape;
+    } else {
+      printable.push_back(c);
+    }
+  }
+  return printable;
+}
+
+int ReportingFailures(std::ostream& err, const std::function<int()>& body) {
+  std::string failure;
+  try {
+    return body();
+  } catch (...) {
+    failure = CurrentFailure();
+  }
+  err << "tessaline: " << Printable(failure) << '\n';
+  return kExitFailed;
+}
+
+int RunCommand(const std::vector<std::string>& args, const Machine& machine, std::ostream& out,
+               std::ostream& err) {
+  const std::string command = args.empty() ? "status" : args.front();
+  int status = kExitDone;
+  if (args.size() > 1 || (command != "status" && command != "activate" &&
+                          command != "deactivate" && command != "--help" &&
+                          command != "--version")) {
+    err << kUsage;
+    status = kExitUsage;
+  } else if (command == "--help") {
+    out << kUsage;
+  } else if (command == "--version") {
+    out << "tessaline " << VersionText() << '\n';
+  } else {
+    status = ReportingFailures(err, [&] { return Run(command, machine, out, err); });
+  }
+  // What the command did is of no use to a caller that never got to read it.
+  if (!out.flush()) {
+    err << "tessaline: could not write the output\n";
+    return kExitFailed;
+  }
+  return status;
 }
 
 }  // namespace tsl

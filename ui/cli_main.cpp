@@ -1,17 +1,18 @@
+#include <csignal>
 #include <iostream>
 
 #include "protection/real_file_system.h"
 #include "ui/cli.h"
 
 int main(int argc, char** argv) {
-  try {
+  // A reader that went away is reported as a write that failed, not by a signal that might
+  // end the program halfway through an operation.
+  std::signal(SIGPIPE, SIG_IGN);
+  return tsl::ReportingFailures(std::cerr, [&] {
     tsl::RealFileSystem files(tsl::SystemWindowsDirectory());
     const auto registry = tsl::OpenSystemRegistry();
     const tsl::Machine machine{files, *registry, tsl::ExecutableFolder()};
     return tsl::RunCommand(std::vector<std::string>(argv + 1, argv + argc), machine, std::cout,
                            std::cerr);
-  } catch (const tsl::FileError& failure) {
-    std::cerr << "tessaline: " << failure.what() << '\n';
-    return 1;
-  }
+  });
 }

@@ -1,9 +1,8 @@
 #include "ui/win32/frm_main.h"
 
-#include <exception>
-
 #include "resources/resource_ids.h"
 #include "ui/captions.h"
+#include "ui/failure_report.h"
 #include "ui/form_load.h"
 #include "ui/win32/controls.h"
 #include "ui/win32/frame_box.h"
@@ -195,8 +194,8 @@ void FrmMain::RunHandler(Handler handler) {
   try {
     handler();
     return;
-  } catch (const std::exception& error) {
-    failure = error.what();
+  } catch (...) {
+    failure = CurrentFailure();
   }
   // C++ exceptions never unwind through the window system: the failure is reported here
   // and the program ends, keeping what was done before it.

@@ -3,6 +3,8 @@
 
 #include "protection/real_file_system.h"
 #include "settings/registry.h"
+#include "ui/captions.h"
+#include "ui/failure_report.h"
 #include "ui/win32/frm_main.h"
 
 namespace {
@@ -40,7 +42,15 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int nShowCmd) {
 
   tsl::RealFileSystem files(tsl::SystemWindowsDirectory());
   const auto registry = tsl::OpenSystemRegistry();
-  const tsl::Machine machine{files, *registry, tsl::ExecutableFolder()};
+  std::string app_folder;
+  try {
+    app_folder = tsl::ExecutableFolder();
+  } catch (...) {
+    MessageBoxA(nullptr, tsl::CurrentFailure().c_str(), tsl::kAppTitle.data(),
+                MB_OK | MB_ICONERROR);
+    return 1;
+  }
+  const tsl::Machine machine{files, *registry, app_folder};
   tsl::FrmMain form(machine);
   if (!form.Create(hInstance, nShowCmd)) return 1;
   return tsl::RunMessageLoop(form);

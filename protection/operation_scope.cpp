@@ -1,0 +1,13 @@
+#include "protection/operation_scope.h"
+
+#include "protection/block_section.h"
+
+namespace tsl {
+
+OperationScope::OperationScope(const Machine& machine, const std::string& hosts_file)
+    : lock_(machine.AppFile(kOperationLockName), machine.lock_wait) {
+  machine.files.RemoveTemporaryCopies(machine.AppFile(kHostsBackupName));
+  if (!hosts_file.empty()) machine.files.RemoveTemporaryCopies(hosts_file);
+}
+
+}  // namespace tsl
