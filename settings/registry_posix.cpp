@@ -69,6 +69,7 @@ void RegistryFile::Write(std::uint32_t root, std::string_view key, std::string_v
   const std::optional<std::string> encoded = EncodeRegeditFile(edited.text(), decoded->encoding);
   if (!encoded) fail("the value cannot be written in the file's encoding");
 
+  RemoveTemporaryCopies(path_);  // left by a write that was killed
   std::string target;
   if (!FollowLinks(path_, target) || !MakeDirectories(ParentDirectory(target)) ||
       ReplaceAtomically(path_, *encoded) != ReplaceOutcome::kReplaced) {

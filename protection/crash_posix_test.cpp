@@ -1,0 +1,148 @@
+// A run killed at any instant: the hosts file is always whole (its old bytes or the
+// restored ones), the backup is always a complete copy, and the temporary copies a killed
+// run leaves behind are gone after the next operation.
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <thread>
+
+#include "protection/protection.h"
+#include "protection/real_file_system.h"
+#include "settings/registry_file.h"
+#include "testsupport/test_support.h"
+#include "ui/window_state.h"
+
+namespace tsl {
+namespace {
+
+// Starts `operation` in a child process and kills it after `delay`; returns whether the
+// operation had finished first.
+bool RunKilledAfter(const std::function<void()>& operation, std::chrono::microseconds delay) {
+  const pid_t child = ::fork();
+  if (child == 0) {
+    try {
+      operation();
+    } catch (...) {
+      ::_exit(1);
+    }
+    ::_exit(0);
+  }
+  std::this_thread::sleep_for(delay);
+  ::kill(child, SIGKILL);
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  return WIFEXITED(status);
+}
+
+// How long `operation` takes when nothing stops it, so that the kills can be spread over
+// the whole of it and a little beyond.
+std::chrono::microseconds Duration(const std::function<void()>& operation) {
+  const auto start = std::chrono::steady_clock::now();
+  operation();
+  return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() -
+                                                               start);
+}
+
+constexpr int kKills = 30;
+
+std::chrono::microseconds KillDelay(std::chrono::microseconds whole, int step) {
+  return whole * step * 5 / (2 * kKills);
+}
+
+std::vector<std::string> Entries(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+class CrashTest : public ::testing::Test {
+ protected:
+  CrashTest() {
+    // Large enough that copying and flushing it takes a good many milliseconds.
+    for (int line = 0; original_.size() < (size_t{8} << 20); ++line) {
+      original_ += "10.1.2.3 original-host-" + std::to_string(line) + "\r\n";
+    }
+    testing::WriteBytes(app_.Join("data.dat"), "a.example\r\nb.example\r\n");
+  }
+
+  void Activate() {
+    WindowState window;
+    ActivateProtection(machine_, hosts_, window);
+  }
+  void Deactivate() {
+    WindowState window;
+    DeactivateProtection(machine_, hosts_, window);
+  }
+
+  testing::TempDir windows_;
+  testing::TempDir app_;
+  testing::TempDir state_;
+  RealFileSystem files_{windows_.path()};
+  RegistryFile registry_{state_.Join("registry.reg")};
+  Machine machine_{files_, registry_, app_.path()};
+  std::string hosts_ = windows_.Join("hosts");
+  std::string original_;
+};
+
+TEST_F(CrashTest, ARestoreKilledAnywhereLeavesAWholeHostsFile) {
+  testing::WriteBytes(hosts_, original_);
+  Activate();
+  const std::string extended = testing::ReadBytes(hosts_);
+  const std::chrono::microseconds whole = Duration([this] { Deactivate(); });
+  int finished = 0;
+  for (int step = 0; step < kKills; ++step) {
+    SCOPED_TRACE("killed after " + std::to_string(KillDelay(whole, step).count()) + " us");
+    testing::WriteBytes(hosts_, extended);
+    if (RunKilledAfter([this] { Deactivate(); }, KillDelay(whole, step))) ++finished;
+    const std::string now = testing::ReadBytes(hosts_);
+    ASSERT_TRUE(now == extended || now == original_) << "a part-written hosts file";
+  }
+  EXPECT_GT(finished, 0) << "the kills never came late enough";
+  EXPECT_LT(finished, kKills) << "the kills never came early enough";
+
+  Deactivate();
+  EXPECT_EQ(testing::ReadBytes(hosts_), original_);
+  EXPECT_EQ(Entries(windows_.path()), std::vector<std::string>{"hosts"});
+  EXPECT_EQ(Entries(app_.path()),
+            (std::vector<std::string>{"data.dat", "host.bak", "tessaline.lock"}));
+  EXPECT_EQ(Entries(state_.path()), std::vector<std::string>{"registry.reg"});
+}
+
+TEST_F(CrashTest, AnActivationKilledAnywhereLeavesAWholeBackup) {
+  testing::WriteBytes(hosts_, original_);
+  const std::chrono::microseconds whole = Duration([this] { Activate(); });
+  int finished = 0;
+  for (int step = 0; step < kKills; ++step) {
+    SCOPED_TRACE("killed after " + std::to_string(KillDelay(whole, step).count()) + " us");
+    testing::WriteBytes(hosts_, original_);
+    std::remove(app_.Join("host.bak").c_str());
+    if (RunKilledAfter([this] { Activate(); }, KillDelay(whole, step))) ++finished;
+    if (testing::PathExists(app_.Join("host.bak"))) {
+      ASSERT_EQ(testing::ReadBytes(app_.Join("host.bak")), original_) << "a part-written backup";
+    }
+    ASSERT_EQ(testing::ReadBytes(hosts_).substr(0, original_.size()), original_);
+  }
+  EXPECT_GT(finished, 0) << "the kills never came late enough";
+  EXPECT_LT(finished, kKills) << "the kills never came early enough";
+
+  Activate();
+  Deactivate();
+  EXPECT_EQ(testing::ReadBytes(hosts_), original_);
+  EXPECT_EQ(Entries(windows_.path()), std::vector<std::string>{"hosts"});
+  EXPECT_EQ(Entries(app_.path()),
+            (std::vector<std::string>{"data.dat", "host.bak", "tessaline.lock"}));
+  EXPECT_EQ(Entries(state_.path()), std::vector<std::string>{"registry.reg"});
+}
+
+}  // namespace
+}  // namespace tsl

@@ -1,0 +1,133 @@
+// One operation at a time: a second one waits for the first and then sees its work, and an
+// operation that waits in vain says which lock and which process held it. Concurrent
+// activations run in real child processes on large files, many times over.
+#include "protection/operation_lock.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <optional>
+#include <thread>
+#include <vector>
+
+#include "protection/hosts_file.h"
+#include "protection/protection.h"
+#include "protection/real_file_system.h"
+#include "testsupport/child_process.h"
+#include "testsupport/test_support.h"
+#include "ui/window_state.h"
+
+namespace tsl {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr const char* kChildFolders = "TSL_TEST_CHILD_FOLDERS";  // "windows folder|app folder"
+
+TEST(OperationLockTest, ASecondHolderWaitsAndThenSaysWhoHeldIt) {
+  const testing::TempDir app;
+  const std::string path = app.Join("tessaline.lock");
+  {
+    const OperationLock first(path, 0ms);
+    const auto start = std::chrono::steady_clock::now();
+    try {
+      const OperationLock second(path, 300ms);
+      FAIL() << "two holders at once";
+    } catch (const FileError& failure) {
+      EXPECT_GE(std::chrono::steady_clock::now() - start, 300ms);
+      EXPECT_EQ(failure.path(), path);
+      const std::string text = failure.what();
+      EXPECT_NE(text.find("still held it after 300 ms"), std::string::npos) << text;
+      EXPECT_NE(text.find("(process "), std::string::npos) << "names the holder: " << text;
+    }
+  }
+  EXPECT_NO_THROW(OperationLock(path, 0ms)) << "the first holder let go";
+}
+
+TEST(OperationLockTest, AnOperationWaitsForTheOneBeforeIt) {
+  const testing::TempDir windows;
+  const testing::TempDir app;
+  testing::WriteBytes(windows.Join("hosts"), "original\r\n");
+  testing::WriteBytes(app.Join("data.dat"), "a.example\r\n");
+  RealFileSystem files(windows.path());
+  testing::ScratchRegistry registry;
+  WindowState window;
+  const Machine machine{files, registry, app.path()};
+
+  std::chrono::steady_clock::duration waited{};
+  std::optional<OperationLock> held;
+  held.emplace(app.Join("tessaline.lock"), 0ms);
+  std::thread operation([&] {
+    const auto start = std::chrono::steady_clock::now();
+    ActivateProtection(machine, windows.Join("hosts"), window);
+    waited = std::chrono::steady_clock::now() - start;
+  });
+  std::this_thread::sleep_for(200ms);
+  EXPECT_EQ(testing::ReadBytes(windows.Join("hosts")), "original\r\n") << "it did not wait";
+  held.reset();
+  operation.join();
+  EXPECT_GE(waited, 200ms);
+  EXPECT_EQ(testing::ReadBytes(app.Join("host.bak")), "original\r\n");
+}
+
+// Run only as a child of the test below, which names the folders.
+TEST(ConcurrentActivationChild, Activate) {
+  const char* folders = std::getenv(kChildFolders);
+  if (folders == nullptr) GTEST_SKIP() << "runs as a child process only";
+  const std::string both(folders);
+  const std::string windows = both.substr(0, both.find('|'));
+  const std::string app = both.substr(both.find('|') + 1);
+  RealFileSystem files(windows);
+  testing::ScratchRegistry registry;
+  WindowState window;
+  std::string hosts;
+  ASSERT_TRUE(LocateHostsFile(files, hosts));
+  ActivateProtection(Machine{files, registry, app}, hosts, window);
+}
+
+// Several activations started together, then one deactivation: the user's hosts file
+// comes back byte for byte, because the first activation's backup is the one kept.
+TEST(ConcurrentActivationTest, TheFirstBackupSurvivesEveryTry) {
+#ifdef _WIN32
+  constexpr int kTries = 3;  // a process start under Wine takes a good part of a second
+#else
+  constexpr int kTries = 12;
+#endif
+  constexpr int kProcesses = 3;
+  std::string original;
+  for (int line = 0; line < 150000; ++line) {
+    original += "10.0." + std::to_string(line % 250) + ".1 host" + std::to_string(line) + "\r\n";
+  }
+  std::string block_list;
+  for (int name = 0; name < 100000; ++name) {
+    block_list += "tracker" + std::to_string(name) + ".example\r\n";
+  }
+  for (int attempt = 0; attempt < kTries; ++attempt) {
+    SCOPED_TRACE("try " + std::to_string(attempt));
+    const testing::TempDir windows;
+    const testing::TempDir app;
+    testing::WriteBytes(windows.Join("hosts"), original);
+    testing::WriteBytes(app.Join("data.dat"), block_list);
+    {
+      std::vector<std::unique_ptr<testing::ChildProcess>> children;
+      for (int child = 0; child < kProcesses; ++child) {
+        children.push_back(std::make_unique<testing::ChildProcess>(
+            "ConcurrentActivationChild.Activate", kChildFolders,
+            windows.path() + "|" + app.path()));
+        std::this_thread::sleep_for(std::chrono::milliseconds(attempt * 7 % 40));
+      }
+      for (const auto& child : children) EXPECT_EQ(child->Wait(), 0);
+    }
+    ASSERT_EQ(testing::ReadBytes(app.Join("host.bak")), original);
+
+    RealFileSystem files(windows.path());
+    testing::ScratchRegistry registry;
+    WindowState window;
+    DeactivateProtection(Machine{files, registry, app.path()}, windows.Join("hosts"), window);
+    ASSERT_EQ(testing::ReadBytes(windows.Join("hosts")), original);
+  }
+}
+
+}  // namespace
+}  // namespace tsl
