@@ -137,7 +137,14 @@ TEST_F(ProtectionTest, DeactivationWithoutAHostsFileFailsAndChangesNothing) {
   WriteBytes(backup_, "backup");
   SetBlocked("1");
   hosts_.clear();  // start-up found no hosts file
-  EXPECT_THROW(Deactivate(), FileError);
+  try {
+    Deactivate();
+    FAIL() << "a restore without a hosts file succeeded";
+  } catch (const FileError& failure) {
+    const std::string text = failure.what();
+    EXPECT_NE(text.find("no hosts file was found"), std::string::npos) << text;
+    EXPECT_NE(text.find(windows_.Join("hosts")), std::string::npos) << "says where it looked";
+  }
   EXPECT_EQ(ReadBytes(backup_), "backup");
   EXPECT_EQ(Blocked(), "1");
 }
@@ -150,6 +157,35 @@ TEST_F(ProtectionTest, ASecondActivationKeepsTheBackupOfTheOriginal) {
   Activate();
   EXPECT_EQ(ReadBytes(backup_), "original\r\n");
   Deactivate();
+  EXPECT_EQ(ReadBytes(hosts_), "original\r\n");
+}
+
+// A store that refuses every write, as a registry key the user may not write does.
+class RefusingRegistry final : public RegistryHive {
+ public:
+  [[nodiscard]] std::optional<RegistryValue> Read(std::uint32_t, std::string_view,
+                                                  std::string_view) const override {
+    return std::nullopt;
+  }
+  void Write(std::uint32_t, std::string_view, std::string_view name,
+             const RegistryValue&) override {
+    throw SettingsError(name, "the test's store", "refused");
+  }
+};
+
+// The state that was not recorded is a failed step, reported as such; the hosts file work
+// done before it stays done and can still be undone.
+TEST_F(ProtectionTest, AStateThatIsNotRecordedIsAFailureNotASuccess) {
+  WriteBytes(hosts_, "original\r\n");
+  WriteBytes(block_list_, "a.example\r\n");
+  RefusingRegistry refusing;
+  const Machine machine{files_, refusing, app_.path()};
+  EXPECT_THROW(ActivateProtection(machine, hosts_, window_), SettingsError);
+  EXPECT_NE(window_.Caption(Label::Label3), kActivated);
+  EXPECT_EQ(ReadBytes(backup_), "original\r\n");
+
+  EXPECT_THROW(DeactivateProtection(machine, hosts_, window_), SettingsError);
+  EXPECT_NE(window_.Caption(Label::Label3), kDeactivated);
   EXPECT_EQ(ReadBytes(hosts_), "original\r\n");
 }
 

@@ -4,7 +4,12 @@
 
 #include <sstream>
 
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include "protection/real_file_system.h"
+#include "settings/registry_file.h"
 #include "testsupport/test_support.h"
 
 namespace tsl {
@@ -80,5 +85,106 @@ TEST_F(CliTest, OptionsAndUsageErrors) {
   EXPECT_FALSE(testing::PathExists(app_.Join("host.bak"))) << "no command ran";
 }
 
+TEST_F(CliTest, ControlCharactersReachTheTerminalEscaped) {
+  testing::WriteBytes(Hosts(), "");
+  RegistrySaveString(registry_, kHkeyLocalMachine, kSettingsKey, "Servers",
+                     "385\n\x1b[31mfake line\x7f\t");
+  EXPECT_EQ(Run({"status"}), 0);
+  EXPECT_EQ(out_.str(),
+            "Your system has been analyzed and is ready to be protected.\n"
+            "Activate: enabled\n"
+            "TSL Version: 2.0.1\n"
+            "Tracking servers blocked: 385\\n\\x1b[31mfake line\\x7f\\t\n");
+}
+
+TEST_F(CliTest, EveryFailureIsOneLineAndStatusOne) {
+  testing::WriteBytes(Hosts(), "original\n");
+  testing::WriteBytes(app_.Join("data.dat"), "a.example\r\n");
+  RegistryFile unwritable(app_.path());  // a folder where the store's file should be
+  const Machine machine{files_, unwritable, app_.path()};
+  EXPECT_EQ(RunCommand({"activate"}, machine, out_, err_), 1);
+  EXPECT_EQ(out_.str(), "") << "no success is reported";
+  EXPECT_EQ(err_.str(), "tessaline: Could not record \"Blocked\" in \"" + app_.path() +
+                            "\": not a regular file\n");
+  EXPECT_EQ(testing::ReadBytes(app_.Join("host.bak")), "original\n");
+
+  err_.str("");
+  const std::string odd_path = app_.Join("odd\x1b]0;title\x07");
+  EXPECT_EQ(ReportingFailures(err_, [&]() -> int { throw FileError("read", odd_path, "x"); }), 1);
+  EXPECT_EQ(err_.str(), "tessaline: Could not read \"" + app_.path() +
+                            "/odd\\x1b]0;title\\x07\": x\n");
+  err_.str("");
+  EXPECT_EQ(ReportingFailures(err_, []() -> int { throw 42; }), 1);
+  EXPECT_EQ(err_.str(), "tessaline: An unexpected failure ended Tessaline.\n");
+}
+
+// The real program, ./tessaline beside the tests: output nobody can read is a failure, and
+// a program that cannot tell where it lives touches no file at all.
+class CliProgramTest : public ::testing::Test {
+ protected:
+  CliProgramTest() { testing::WriteBytes(windows_.Join("hosts"), "original\r\n"); }
+
+  // Runs the program with stdout on `out`, from the folder `cwd`, and returns its status.
+  int Run(int out, int program_folder, int cwd, const char* command) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+      ::setenv("TESSALINE_WINDIR", windows_.path().c_str(), 1);
+      ::setenv("TESSALINE_REGISTRY", windows_.Join("registry.reg").c_str(), 1);
+      const int program = ::openat(program_folder, "tessaline", O_RDONLY);
+      const int quiet = ::open("/dev/null", O_WRONLY);
+      if (program < 0 || ::dup2(out, 1) < 0 || ::dup2(quiet, 2) < 0 || ::fchdir(cwd) != 0) {
+        ::_exit(126);
+      }
+      char* const argv[] = {const_cast<char*>("tessaline"), const_cast<char*>(command), nullptr};
+      ::fexecve(program, argv, environ);
+      ::_exit(127);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  }
+
+  testing::TempDir windows_;
+};
+
+TEST_F(CliProgramTest, OutputThatCannotBeWrittenIsAFailure) {
+  const int here = ::open(".", O_RDONLY | O_DIRECTORY);
+  const int full = ::open("/dev/full", O_WRONLY);
+  int reader_gone[2];
+  ASSERT_EQ(::pipe(reader_gone), 0);
+  ::close(reader_gone[0]);
+  EXPECT_EQ(Run(full, here, here, "status"), 1);
+  EXPECT_EQ(Run(full, here, here, "--help"), 1);
+  EXPECT_EQ(Run(reader_gone[1], here, here, "status"), 1);
+  ::close(reader_gone[1]);
+  ::close(full);
+  ::close(here);
+}
+
+TEST_F(CliProgramTest, AProgramInAFolderTooDeepToNameTouchesNothing) {
+  const testing::TempDir stray;
+  testing::WriteBytes(stray.Join("data.dat"), "a.example\r\n");
+  testing::WriteBytes(stray.Join("host.bak"), "someone else's file\r\n");
+  // A folder deeper than the kernel will spell out for /proc/self/exe, made one short
+  // step at a time.
+  int folder = ::open(stray.path().c_str(), O_RDONLY | O_DIRECTORY);
+  const std::string step(200, 'd');
+  for (int level = 0; level < 24; ++level) {
+    ASSERT_EQ(::mkdirat(folder, step.c_str(), 0755), 0);
+    const int next = ::openat(folder, step.c_str(), O_RDONLY | O_DIRECTORY);
+    ::close(folder);
+    folder = next;
+  }
+  ASSERT_EQ(::linkat(AT_FDCWD, "tessaline", folder, "tessaline", 0), 0)
+      << "the build folder and the temporary folder are on one file system";
+  const int cwd = ::open(stray.path().c_str(), O_RDONLY | O_DIRECTORY);
+  const int out = ::open("/dev/null", O_WRONLY);
+  EXPECT_EQ(Run(out, folder, cwd, "activate"), 1);
+  EXPECT_EQ(testing::ReadBytes(stray.Join("host.bak")), "someone else's file\r\n");
+  EXPECT_EQ(testing::ReadBytes(windows_.Join("hosts")), "original\r\n");
+  ::close(out);
+  ::close(cwd);
+  ::close(folder);
+}
 }  // namespace
 }  // namespace tsl

@@ -1,0 +1,94 @@
+// Files that are not what they seem: FIFOs and devices are refused at once, and a hosts
+// file that is a symbolic link or a bind mount stays one through a restore, keeping its
+// owner, group and permissions.
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "protection/protection.h"
+#include "protection/real_file_system.h"
+#include "testsupport/test_support.h"
+#include "ui/window_state.h"
+
+namespace tsl {
+namespace {
+
+class OddFilesTest : public ::testing::Test {
+ protected:
+  void Activate() { ActivateProtection(machine_, hosts_, window_); }
+  void Deactivate() { DeactivateProtection(machine_, hosts_, window_); }
+
+  testing::TempDir windows_;
+  testing::TempDir app_;
+  RealFileSystem files_{windows_.path()};
+  testing::ScratchRegistry registry_;
+  Machine machine_{files_, registry_, app_.path()};
+  WindowState window_;
+  std::string hosts_ = windows_.Join("hosts");
+};
+
+// Each of these would wait for a writer, or read without end, if it were opened as a file.
+TEST_F(OddFilesTest, AFifoOrADeviceIsRefusedAtOnce) {
+  testing::WriteBytes(hosts_, "original\r\n");
+  const std::string block_list = app_.Join("data.dat");
+  ASSERT_EQ(::mkfifo(block_list.c_str(), 0644), 0);
+  try {
+    Activate();
+    FAIL() << "a FIFO was read as the block list";
+  } catch (const FileError& failure) {
+    EXPECT_EQ(failure.path(), block_list);
+    EXPECT_NE(std::string(failure.what()).find("not a regular file"), std::string::npos);
+  }
+  std::filesystem::remove(block_list);
+  std::filesystem::create_symlink("/dev/zero", block_list);
+  EXPECT_THROW(Activate(), FileError);
+
+  const std::string fifo_hosts = windows_.Join("fifo-hosts");
+  ASSERT_EQ(::mkfifo(fifo_hosts.c_str(), 0644), 0);
+  testing::WriteBytes(app_.Join("host.bak"), "backup\r\n");
+  EXPECT_THROW(DeactivateProtection(machine_, fifo_hosts, window_), FileError);
+  EXPECT_EQ(testing::ReadBytes(hosts_), "original\r\n");
+}
+
+TEST_F(OddFilesTest, ALinkedHostsFileStaysALinkAndKeepsItsOwnerAndMode) {
+  const std::string target = windows_.Join("real/hosts");
+  testing::WriteBytes(target, "original\r\n");
+  ASSERT_EQ(::chown(target.c_str(), 1234, 5678), 0);
+  ASSERT_EQ(::chmod(target.c_str(), 0640), 0);
+  std::filesystem::create_symlink("real/hosts", hosts_);
+  testing::WriteBytes(app_.Join("data.dat"), "a.example\r\n");
+  Activate();
+  Deactivate();
+
+  EXPECT_TRUE(std::filesystem::is_symlink(hosts_));
+  EXPECT_EQ(testing::ReadBytes(target), "original\r\n");
+  struct stat info {};
+  ASSERT_EQ(::stat(target.c_str(), &info), 0);
+  EXPECT_EQ(info.st_uid, 1234U);
+  EXPECT_EQ(info.st_gid, 5678U);
+  EXPECT_EQ(info.st_mode & 07777, 0640U | S_IWUSR);
+}
+
+// As in a container: the hosts file is a mount point of its own, which no rename can
+// replace, so the restore writes it in place.
+TEST_F(OddFilesTest, ABindMountedHostsFileIsRestoredInPlace) {
+  const std::string outside = app_.Join("mounted-hosts");
+  testing::WriteBytes(outside, "original\r\n");
+  testing::WriteBytes(hosts_, "");
+  if (::mount(outside.c_str(), hosts_.c_str(), nullptr, MS_BIND, nullptr) != 0) {
+    GTEST_SKIP() << "cannot bind-mount here";
+  }
+  testing::WriteBytes(app_.Join("data.dat"), "a.example\r\n");
+  Activate();
+  Deactivate();
+  EXPECT_EQ(testing::ReadBytes(hosts_), "original\r\n");
+  ::umount(hosts_.c_str());
+  EXPECT_EQ(testing::ReadBytes(outside), "original\r\n");
+}
+
+}  // namespace
+}  // namespace tsl
