@@ -89,11 +89,7 @@ TEST(ConcurrentActivationChild, Activate) {
 // Several activations started together, then one deactivation: the user's hosts file
 // comes back byte for byte, because the first activation's backup is the one kept.
 TEST(ConcurrentActivationTest, TheFirstBackupSurvivesEveryTry) {
-#ifdef _WIN32
-  constexpr int kTries = 3;  // a process start under Wine takes a good part of a second
-#else
-  constexpr int kTries = 12;
-#endif
+  constexpr int kTries = 10;
   constexpr int kProcesses = 3;
   std::string original;
   for (int line = 0; line < 150000; ++line) {

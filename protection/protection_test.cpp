@@ -160,6 +160,20 @@ TEST_F(ProtectionTest, ASecondActivationKeepsTheBackupOfTheOriginal) {
   EXPECT_EQ(ReadBytes(hosts_), "original\r\n");
 }
 
+// What a killed run leaves behind goes with the next operation; nothing else does.
+TEST_F(ProtectionTest, TemporaryCopiesLeftBehindAreRemovedAndNothingElse) {
+  WriteBytes(hosts_, "original\r\n");
+  WriteBytes(block_list_, "a.example\r\n");
+  const std::vector<std::string> leftovers = {hosts_ + ".tsl-a1B2c3", backup_ + ".tsl-zzzzzz"};
+  const std::vector<std::string> others = {hosts_ + ".tsl-a1B2c34", hosts_ + ".tsl-a1B2c",
+                                           hosts_ + ".allow", backup_ + ".tsl-ab.def"};
+  for (const std::string& path : leftovers) WriteBytes(path, "part");
+  for (const std::string& path : others) WriteBytes(path, "keep");
+  Activate();
+  for (const std::string& path : leftovers) EXPECT_FALSE(testing::PathExists(path)) << path;
+  for (const std::string& path : others) EXPECT_EQ(ReadBytes(path), "keep") << path;
+}
+
 // A store that refuses every write, as a registry key the user may not write does.
 class RefusingRegistry final : public RegistryHive {
  public:

@@ -16,7 +16,8 @@ ChildProcess::ChildProcess(const std::string& test, const std::string& name,
     : process_(std::make_unique<Process>()) {
   char program[MAX_PATH];
   GetModuleFileNameA(nullptr, program, MAX_PATH);
-  std::string command = "\"" + std::string(program) + "\" --gtest_filter=" + test + " --gtest_brief=1";
+  std::string command = "\"";
+  command.append(program).append("\" --gtest_filter=").append(test).append(" --gtest_brief=1");
   // The child inherits the environment as it stands when it starts.
   SetEnvironmentVariableA(name.c_str(), value.c_str());
   STARTUPINFOA startup{};
