@@ -9,7 +9,7 @@
 namespace tsl {
 
 enum class TextEncoding {
-  kAnsi,          // the bytes as they are; also UTF-8 without a byte-order mark
+  kAnsi,  // the bytes as they are; also UTF-8 without a byte-order mark
   kUtf8WithBom,
   kUtf16LeWithBom,
 };

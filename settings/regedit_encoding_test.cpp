@@ -17,7 +17,8 @@ std::string Utf16Le(std::u16string_view text) {
 }
 
 TEST(RegeditEncodingTest, EachEncodingIsRecognisedByItsByteOrderMark) {
-  const auto utf16 = DecodeRegeditFile(Utf16Le(u"Windows Registry Editor Version 5.00\r\n\u00e9\U0001F600"));
+  const auto utf16 =
+      DecodeRegeditFile(Utf16Le(u"Windows Registry Editor Version 5.00\r\n\u00e9\U0001F600"));
   ASSERT_TRUE(utf16);
   EXPECT_EQ(utf16->encoding, TextEncoding::kUtf16LeWithBom);
   EXPECT_EQ(utf16->text, "Windows Registry Editor Version 5.00\r\n\xc3\xa9\xf0\x9f\x98\x80");
@@ -38,7 +39,7 @@ TEST(RegeditEncodingTest, EachEncodingIsRecognisedByItsByteOrderMark) {
 // Any UTF-16 at all, unpaired surrogates included, comes back as the very same bytes.
 TEST(RegeditEncodingTest, EveryUtf16FileRoundTripsByteForByte) {
   std::mt19937 random(7);
-  const char16_t interesting[] = {u'\r', u'\n', u'"', u'\\', u'A', 0x00e9, 0x4e2d,
+  const char16_t interesting[] = {u'\r',  u'\n',  u'"',   u'\\',  u'A',   0x00e9, 0x4e2d,
                                   0xd83d, 0xde00, 0xdbff, 0xdc00, 0xfffd, 0xffff, 0};
   for (int trial = 0; trial < 2000; ++trial) {
     std::u16string text;

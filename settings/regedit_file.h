@@ -29,8 +29,8 @@ class RegeditText {
 
   // Replaces the value's last line, or adds a line to the key's last section, or a new
   // section at the end (after a REGEDIT4 header in an empty text). Lines end as the text's
-  // first line does: LF, CR LF or CR. Returns false, changing nothing, for a key path or value name that
-  // a REGEDIT4 line cannot hold.
+  // first line does: LF, CR LF or CR. Returns false, changing nothing, for a key path or value name
+  // that a REGEDIT4 line cannot hold.
   bool Set(std::string_view key_path, std::string_view name, const RegistryValue& value);
 
   [[nodiscard]] const std::string& text() const { return text_; }

@@ -181,7 +181,8 @@ TEST(RegistryFileTest, EveryFormatRegeditWritesIsReadAndWrittenInItsOwnEncoding)
   const std::string v5_utf8 =
       "Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Orrindale\\TSL]\n"
       "\"Blocked\"=\"1\"\n\"Owner\"=\"\xc3\x89milie\"\n";
-  const std::string cr_only = "REGEDIT4\r\r[HKEY_LOCAL_MACHINE\\SOFTWARE\\Orrindale\\TSL]\r\"Blocked\"=\"1\"\r";
+  const std::string cr_only =
+      "REGEDIT4\r\r[HKEY_LOCAL_MACHINE\\SOFTWARE\\Orrindale\\TSL]\r\"Blocked\"=\"1\"\r";
   struct Case {
     std::string name, before, after;
   };
@@ -204,7 +205,7 @@ TEST(RegistryFileTest, EveryFormatRegeditWritesIsReadAndWrittenInItsOwnEncoding)
 }
 
 TEST(RegistryFileTest, AFileThatCannotBeUnderstoodIsNeverWritten) {
-  const std::string odd = "\xff\xfeR\0E\0G\0";
+  const std::string odd("\xff\xfeR\0E\0G\0", 8);
   const std::string unknown = "REGEDIT9\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Orrindale\\TSL]\r\n";
   for (const std::string& bytes : {odd + "x", unknown}) {
     const testing::TempDir folder;
@@ -229,8 +230,7 @@ TEST(RegistryFileTest, ALinkedStoreIsWrittenThroughToItsTarget) {
   RegistrySaveString(file, kHkeyLocalMachine, kSettingsKey, "Blocked", "1");
 
   EXPECT_TRUE(std::filesystem::is_symlink(folder.Join("etc/registry.reg")));
-  EXPECT_EQ(RegistryGetString(RegistryFile(target), kHkeyLocalMachine, kSettingsKey, "Blocked",
-                              ""),
+  EXPECT_EQ(RegistryGetString(RegistryFile(target), kHkeyLocalMachine, kSettingsKey, "Blocked", ""),
             "1");
   struct stat info {};
   ASSERT_EQ(::stat(target.c_str(), &info), 0);
@@ -247,8 +247,8 @@ TEST(RegistryFileTest, AStoreThatIsNoFileReadsAsMissingAndIsNotWritten) {
   EXPECT_EQ(RegistryGetString(file, kHkeyLocalMachine, kSettingsKey, "Blocked", "none"), "none");
   EXPECT_THROW(RegistrySaveString(file, kHkeyLocalMachine, kSettingsKey, "Blocked", "1"),
                SettingsError);
-  EXPECT_EQ(RegistryGetString(RegistryFile("/dev/zero"), kHkeyLocalMachine, kSettingsKey,
-                              "Blocked", "none"),
+  EXPECT_EQ(RegistryGetString(RegistryFile("/dev/zero"), kHkeyLocalMachine, kSettingsKey, "Blocked",
+                              "none"),
             "none");
 }
 

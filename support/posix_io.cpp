@@ -104,7 +104,8 @@ bool FollowLinks(const std::string& path, std::string& target) {
     const ssize_t length = ::readlink(target.c_str(), link.data(), link.size());
     if (length < 0) return false;
     link.resize(static_cast<size_t>(length));
-    target = !link.empty() && link.front() == '/' ? link : ParentDirectory(target) + "/" + link;
+    if (link.empty() || link.front() != '/') link.insert(0, ParentDirectory(target) + "/");
+    target = std::move(link);
   }
   errno = ELOOP;
   return false;

@@ -23,8 +23,8 @@ ChildProcess::ChildProcess(const std::string& test, const std::string& name,
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION started{};
-  const BOOL created = CreateProcessA(program, command.data(), nullptr, nullptr, FALSE, 0,
-                                      nullptr, nullptr, &startup, &started);
+  const BOOL created = CreateProcessA(program, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                      nullptr, &startup, &started);
   SetEnvironmentVariableA(name.c_str(), nullptr);
   if (!created) throw std::runtime_error("cannot start a child process");
   CloseHandle(started.hThread);

@@ -21,8 +21,7 @@ void PrintStatus(const WindowState& window, std::ostream& out) {
       << Printable(window.Caption(Label::Label2)) << '\n';
 }
 
-int Run(const std::string& command, const Machine& machine, std::ostream& out,
-        std::ostream& err) {
+int Run(const std::string& command, const Machine& machine, std::ostream& out, std::ostream& err) {
   WindowState window;
   std::string hosts_file;
   Form_Load(machine, hosts_file, window);
@@ -87,9 +86,8 @@ int RunCommand(const std::vector<std::string>& args, const Machine& machine, std
                std::ostream& err) {
   const std::string command = args.empty() ? "status" : args.front();
   int status = kExitDone;
-  if (args.size() > 1 || (command != "status" && command != "activate" &&
-                          command != "deactivate" && command != "--help" &&
-                          command != "--version")) {
+  if (args.size() > 1 || (command != "status" && command != "activate" && command != "deactivate" &&
+                          command != "--help" && command != "--version")) {
     err << kUsage;
     status = kExitUsage;
   } else if (command == "--help") {

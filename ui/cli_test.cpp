@@ -10,6 +10,7 @@
 
 #include "protection/real_file_system.h"
 #include "settings/registry_file.h"
+#include "support/posix_io.h"
 #include "testsupport/test_support.h"
 
 namespace tsl {
@@ -111,14 +112,14 @@ TEST_F(CliTest, EveryFailureIsOneLineAndStatusOne) {
   err_.str("");
   const std::string odd_path = app_.Join("odd\x1b]0;title\x07");
   EXPECT_EQ(ReportingFailures(err_, [&]() -> int { throw FileError("read", odd_path, "x"); }), 1);
-  EXPECT_EQ(err_.str(), "tessaline: Could not read \"" + app_.path() +
-                            "/odd\\x1b]0;title\\x07\": x\n");
+  EXPECT_EQ(err_.str(),
+            "tessaline: Could not read \"" + app_.path() + "/odd\\x1b]0;title\\x07\": x\n");
   err_.str("");
   EXPECT_EQ(ReportingFailures(err_, []() -> int { throw 42; }), 1);
   EXPECT_EQ(err_.str(), "tessaline: An unexpected failure ended Tessaline.\n");
 }
 
-// The real program, ./tessaline beside the tests: output nobody can read is a failure, and
+// The real program, built beside the tests: output nobody can read is a failure, and
 // a program that cannot tell where it lives touches no file at all.
 class CliProgramTest : public ::testing::Test {
  protected:
@@ -148,17 +149,15 @@ class CliProgramTest : public ::testing::Test {
 };
 
 TEST_F(CliProgramTest, OutputThatCannotBeWrittenIsAFailure) {
-  const int here = ::open(".", O_RDONLY | O_DIRECTORY);
-  const int full = ::open("/dev/full", O_WRONLY);
-  int reader_gone[2];
-  ASSERT_EQ(::pipe(reader_gone), 0);
-  ::close(reader_gone[0]);
-  EXPECT_EQ(Run(full, here, here, "status"), 1);
-  EXPECT_EQ(Run(full, here, here, "--help"), 1);
-  EXPECT_EQ(Run(reader_gone[1], here, here, "status"), 1);
-  ::close(reader_gone[1]);
-  ::close(full);
-  ::close(here);
+  const UniqueFd here(::open(ExecutableFolder().c_str(), O_RDONLY | O_DIRECTORY));
+  const UniqueFd full(::open("/dev/full", O_WRONLY));
+  int ends[2];
+  ASSERT_EQ(::pipe(ends), 0);
+  const UniqueFd reader_gone(ends[1]);
+  ::close(ends[0]);
+  EXPECT_EQ(Run(full.get(), here.get(), here.get(), "status"), 1);
+  EXPECT_EQ(Run(full.get(), here.get(), here.get(), "--help"), 1);
+  EXPECT_EQ(Run(reader_gone.get(), here.get(), here.get(), "status"), 1);
 }
 
 TEST_F(CliProgramTest, AProgramInAFolderTooDeepToNameTouchesNothing) {
@@ -167,24 +166,21 @@ TEST_F(CliProgramTest, AProgramInAFolderTooDeepToNameTouchesNothing) {
   testing::WriteBytes(stray.Join("host.bak"), "someone else's file\r\n");
   // A folder deeper than the kernel will spell out for /proc/self/exe, made one short
   // step at a time.
-  int folder = ::open(stray.path().c_str(), O_RDONLY | O_DIRECTORY);
+  UniqueFd folder(::open(stray.path().c_str(), O_RDONLY | O_DIRECTORY));
   const std::string step(200, 'd');
   for (int level = 0; level < 24; ++level) {
-    ASSERT_EQ(::mkdirat(folder, step.c_str(), 0755), 0);
-    const int next = ::openat(folder, step.c_str(), O_RDONLY | O_DIRECTORY);
-    ::close(folder);
-    folder = next;
+    ASSERT_EQ(::mkdirat(folder.get(), step.c_str(), 0755), 0);
+    folder = UniqueFd(::openat(folder.get(), step.c_str(), O_RDONLY | O_DIRECTORY));
   }
-  ASSERT_EQ(::linkat(AT_FDCWD, "tessaline", folder, "tessaline", 0), 0)
+  ASSERT_EQ(
+      ::linkat(AT_FDCWD, (ExecutableFolder() + "/tessaline").c_str(), folder.get(), "tessaline", 0),
+      0)
       << "the build folder and the temporary folder are on one file system";
-  const int cwd = ::open(stray.path().c_str(), O_RDONLY | O_DIRECTORY);
-  const int out = ::open("/dev/null", O_WRONLY);
-  EXPECT_EQ(Run(out, folder, cwd, "activate"), 1);
+  const UniqueFd cwd(::open(stray.path().c_str(), O_RDONLY | O_DIRECTORY));
+  const UniqueFd out(::open("/dev/null", O_WRONLY));
+  EXPECT_EQ(Run(out.get(), folder.get(), cwd.get(), "activate"), 1);
   EXPECT_EQ(testing::ReadBytes(stray.Join("host.bak")), "someone else's file\r\n");
   EXPECT_EQ(testing::ReadBytes(windows_.Join("hosts")), "original\r\n");
-  ::close(out);
-  ::close(cwd);
-  ::close(folder);
 }
 }  // namespace
 }  // namespace tsl
