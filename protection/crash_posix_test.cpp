@@ -83,6 +83,12 @@ class CrashTest : public ::testing::Test {
     WindowState window;
     DeactivateProtection(machine_, hosts_, window);
   }
+  void ExpectNoTemporaryCopies() const {
+    EXPECT_EQ(Entries(windows_.path()), std::vector<std::string>{"hosts"});
+    EXPECT_EQ(Entries(app_.path()),
+              (std::vector<std::string>{"data.dat", "host.bak", "tessaline.lock"}));
+    EXPECT_EQ(Entries(state_.path()), std::vector<std::string>{"registry.reg"});
+  }
 
   testing::TempDir windows_;
   testing::TempDir app_;
@@ -112,10 +118,7 @@ TEST_F(CrashTest, ARestoreKilledAnywhereLeavesAWholeHostsFile) {
 
   Deactivate();
   EXPECT_EQ(testing::ReadBytes(hosts_), original_);
-  EXPECT_EQ(Entries(windows_.path()), std::vector<std::string>{"hosts"});
-  EXPECT_EQ(Entries(app_.path()),
-            (std::vector<std::string>{"data.dat", "host.bak", "tessaline.lock"}));
-  EXPECT_EQ(Entries(state_.path()), std::vector<std::string>{"registry.reg"});
+  ExpectNoTemporaryCopies();
 }
 
 TEST_F(CrashTest, AnActivationKilledAnywhereLeavesAWholeBackup) {
@@ -138,10 +141,7 @@ TEST_F(CrashTest, AnActivationKilledAnywhereLeavesAWholeBackup) {
   Activate();
   Deactivate();
   EXPECT_EQ(testing::ReadBytes(hosts_), original_);
-  EXPECT_EQ(Entries(windows_.path()), std::vector<std::string>{"hosts"});
-  EXPECT_EQ(Entries(app_.path()),
-            (std::vector<std::string>{"data.dat", "host.bak", "tessaline.lock"}));
-  EXPECT_EQ(Entries(state_.path()), std::vector<std::string>{"registry.reg"});
+  ExpectNoTemporaryCopies();
 }
 
 }  // namespace

@@ -9,27 +9,12 @@
 
 #include <filesystem>
 
-#include "protection/protection.h"
-#include "protection/real_file_system.h"
-#include "testsupport/test_support.h"
-#include "ui/window_state.h"
+#include "protection/protection_fixture.h"
 
 namespace tsl {
 namespace {
 
-class OddFilesTest : public ::testing::Test {
- protected:
-  void Activate() { ActivateProtection(machine_, hosts_, window_); }
-  void Deactivate() { DeactivateProtection(machine_, hosts_, window_); }
-
-  testing::TempDir windows_;
-  testing::TempDir app_;
-  RealFileSystem files_{windows_.path()};
-  testing::ScratchRegistry registry_;
-  Machine machine_{files_, registry_, app_.path()};
-  WindowState window_;
-  std::string hosts_ = windows_.Join("hosts");
-};
+using OddFilesTest = testing::ProtectionFixture;
 
 // Each of these would wait for a writer, or read without end, if it were opened as a file.
 TEST_F(OddFilesTest, AFifoOrADeviceIsRefusedAtOnce) {
@@ -59,7 +44,8 @@ TEST_F(OddFilesTest, ALinkedHostsFileStaysALinkAndKeepsItsOwnerAndMode) {
   testing::WriteBytes(target, "original\r\n");
   ASSERT_EQ(::chown(target.c_str(), 1234, 5678), 0);
   ASSERT_EQ(::chmod(target.c_str(), 0640), 0);
-  std::filesystem::create_symlink("real/hosts", hosts_);
+  std::filesystem::create_directories(windows_.Join("system32/drivers/etc"));
+  std::filesystem::create_symlink(target, hosts_);
   testing::WriteBytes(app_.Join("data.dat"), "a.example\r\n");
   Activate();
   Deactivate();

@@ -2,9 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "protection/real_file_system.h"
-#include "testsupport/test_support.h"
-#include "ui/window_state.h"
+#include "protection/protection_fixture.h"
 
 namespace tsl {
 namespace {
@@ -19,31 +17,7 @@ constexpr std::string_view kNoBackup =
     "An error occured while trying to restore your settings. Back-up file not found or is "
     "corrupted.";
 
-// Activation and deactivation against real files: a Windows directory and an application
-// folder in temporary places, and a settings store of the test's own.
-class ProtectionTest : public ::testing::Test {
- protected:
-  ProtectionTest() { window_.command2_enabled = true; }
-
-  std::string Blocked() const {
-    return RegistryGetString(registry_, kHkeyLocalMachine, kSettingsKey, "Blocked", "");
-  }
-  void SetBlocked(std::string_view text) {
-    RegistrySaveString(registry_, kHkeyLocalMachine, kSettingsKey, "Blocked", text);
-  }
-  void Activate() { ActivateProtection(machine_, hosts_, window_); }
-  void Deactivate() { DeactivateProtection(machine_, hosts_, window_); }
-
-  testing::TempDir windows_;
-  testing::TempDir app_;
-  RealFileSystem files_{windows_.path()};
-  testing::ScratchRegistry registry_;
-  Machine machine_{files_, registry_, app_.path()};
-  WindowState window_;
-  std::string hosts_ = windows_.Join("system32/drivers/etc/hosts");
-  std::string backup_ = app_.Join("host.bak");
-  std::string block_list_ = app_.Join("data.dat");
-};
+using ProtectionTest = testing::ProtectionFixture;
 
 TEST_F(ProtectionTest, ActivationBacksUpAppendsTheSectionAndRecordsIt) {
   const std::string original = "127.0.0.1 localhost";  // no final line break
