@@ -315,10 +315,13 @@ bool EndsWithContinuation(std::string_view text) {
   return !TrimRight(text).empty() && TrimRight(text).back() == '\\';
 }
 
-// What ends the text's last line: nothing when it is ended, LF after a CR LF cut in half.
+// What ends the text's last line: nothing when it is ended by LF, or by CR in a file of CR
+// line ends.
 std::string LineEnding(std::string_view text, const std::string& line_break) {
   if (text.empty() || text.back() == '\n') return "";
-  if (text.back() == '\r') return line_break == "\r\n" ? "\n" : "";
+  // A CR that ends the text ends its line; an LF after it makes the pair one line break,
+  // which keeps the line ended and stops a line that follows from merging with the CR.
+  if (text.back() == '\r') return line_break == "\r" ? "" : "\n";
   return line_break;
 }
 
