@@ -106,7 +106,18 @@ Section "Uninstall"
       StrCpy $1 "$WINDIR\system32\drivers\etc\hosts"
     ${EndIf}
     SetFileAttributes "$1" NORMAL
-    System::Call 'kernel32::CopyFileW(w "$INSTDIR\host.bak", w "$1", i 0) i .r2'
+    ; A copy beside the hosts file takes its place whole, as the program restores it; where
+    ; the folder refuses the copy or the swap, the backup is copied over it in place.
+    StrCpy $3 "$1.tsl-uninst"
+    System::Call 'kernel32::CopyFileW(w "$INSTDIR\host.bak", w "$3", i 0) i .r2'
+    ${If} $2 != 0
+      ; 2: REPLACEFILE_IGNORE_MERGE_ERRORS
+      System::Call 'kernel32::ReplaceFileW(w "$1", w "$3", p 0, i 2, p 0, p 0) i .r2'
+      Delete "$3"
+    ${EndIf}
+    ${If} $2 == 0
+      System::Call 'kernel32::CopyFileW(w "$INSTDIR\host.bak", w "$1", i 0) i .r2'
+    ${EndIf}
     ${If} $2 == 0
       MessageBox MB_ICONSTOP "Could not restore the hosts file $1 from $INSTDIR\host.bak. \
           Nothing was removed." /SD IDOK
@@ -122,6 +133,7 @@ Section "Uninstall"
   Delete "$INSTDIR\README.md"
   Delete "$INSTDIR\LICENSE.txt"
   Delete "$INSTDIR\uninstall.exe"
+  Delete "$INSTDIR\tessaline.lock"
   ; A backup that was not just restored may be the only copy of the user's hosts file.
   ${If} $R9 == 1
     Delete "$INSTDIR\host.bak"

@@ -39,6 +39,7 @@ void ActivateProtection(const Machine& machine, const std::string& hosts_file,
   window.SetCommand2Enabled(false);
   RegistrySaveString(machine.registry, kHkeyLocalMachine, kSettingsKey, kBlockedValue, "1");
   window.SetCaption(Label::Label3, "Protection activated successfuly.");
+  machine.name_cache.Flush();
 }
 
 }  // namespace tsl

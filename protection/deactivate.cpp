@@ -22,6 +22,7 @@ void DeactivateProtection(const Machine& machine, const std::string& hosts_file,
       window.SetCaption(Label::Label3,
                         "Protection turned-off successfuly. Your machine is now vulnerable to "
                         "email bugs.");
+      machine.name_cache.Flush();
       return;
     }
   }

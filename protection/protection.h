@@ -5,6 +5,7 @@
 #include <string>
 
 #include "protection/file_system.h"
+#include "protection/name_cache.h"
 #include "protection/operation_lock.h"
 #include "protection/real_file_system.h"
 #include "protection/window_parts.h"
@@ -20,6 +21,8 @@ struct Machine {
   std::string app_folder;
   // How long an operation waits for another one to finish.
   std::chrono::milliseconds lock_wait = kOperationLockWait;
+  // Flushed once an operation has changed the hosts file and recorded the state.
+  NameCache& name_cache = SystemNameCache();
 
   // A file beside the executable.
   [[nodiscard]] std::string AppFile(std::string_view name) const {
@@ -29,7 +32,7 @@ struct Machine {
 
 // Backs the hosts file up, appends the block section, records "Blocked" = "1" and reports.
 // A failing step throws FileError, or SettingsError for "Blocked"; the steps before it stay
-// done. Holds the machine's operation lock throughout.
+// done. Holds the machine's operation lock throughout; on success flushes the name cache.
 void ActivateProtection(const Machine& machine, const std::string& hosts_file, WindowParts& window);
 
 // Copies the backup back over the hosts file and records "Blocked" = "0"; without a

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "protection/protection.h"
 #include "protection/real_file_system.h"
@@ -12,6 +13,27 @@
 #include "ui/window_state.h"
 
 namespace tsl::testing {
+
+// Remembers, for each flush, what the hosts file and "Blocked" held at that moment.
+class RecordingNameCache final : public NameCache {
+ public:
+  RecordingNameCache(const std::string& hosts_file, const RegistryHive& registry)
+      : hosts_file_(hosts_file), registry_(registry) {}
+  void Flush() override {
+    flushes.push_back({ReadBytes(hosts_file_), RegistryGetString(registry_, kHkeyLocalMachine,
+                                                                 kSettingsKey, "Blocked", "")});
+  }
+
+  struct Seen {
+    std::string hosts;
+    std::string blocked;
+  };
+  std::vector<Seen> flushes;
+
+ private:
+  const std::string& hosts_file_;
+  const RegistryHive& registry_;
+};
 
 class ProtectionFixture : public ::testing::Test {
  protected:
@@ -30,9 +52,10 @@ class ProtectionFixture : public ::testing::Test {
   TempDir app_;
   RealFileSystem files_{windows_.path()};
   ScratchRegistry registry_;
-  Machine machine_{files_, registry_, app_.path()};
-  WindowState window_;
   std::string hosts_ = windows_.Join("system32/drivers/etc/hosts");
+  RecordingNameCache name_cache_{hosts_, registry_};
+  Machine machine_{files_, registry_, app_.path(), kOperationLockWait, name_cache_};
+  WindowState window_;
   std::string backup_ = app_.Join("host.bak");
   std::string block_list_ = app_.Join("data.dat");
 };

@@ -177,5 +177,35 @@ TEST_F(ProtectionTest, AStateThatIsNotRecordedIsAFailureNotASuccess) {
   EXPECT_EQ(ReadBytes(hosts_), "original\r\n");
 }
 
+// The name cache is flushed once each operation has changed the hosts file and recorded
+// the state, and only then.
+TEST_F(ProtectionTest, TheNameCacheIsFlushedAfterEachSuccessAndOnlyThen) {
+  WriteBytes(hosts_, "original\r\n");
+  WriteBytes(block_list_, "a.example\r\n");
+  Deactivate();  // no backup yet
+  EXPECT_TRUE(name_cache_.flushes.empty());
+
+  Activate();
+  ASSERT_EQ(name_cache_.flushes.size(), 1U);
+  EXPECT_EQ(name_cache_.flushes[0].hosts, ReadBytes(hosts_));
+  EXPECT_NE(name_cache_.flushes[0].hosts.find("127.0.0.1     a.example"), std::string::npos);
+  EXPECT_EQ(name_cache_.flushes[0].blocked, "1");
+
+  Deactivate();
+  ASSERT_EQ(name_cache_.flushes.size(), 2U);
+  EXPECT_EQ(name_cache_.flushes[1].hosts, "original\r\n");
+  EXPECT_EQ(name_cache_.flushes[1].blocked, "0");
+
+  std::remove(block_list_.c_str());
+  EXPECT_THROW(Activate(), FileError);
+  RefusingRegistry refusing;
+  WriteBytes(block_list_, "a.example\r\n");
+  EXPECT_THROW(
+      ActivateProtection(Machine{files_, refusing, app_.path(), kOperationLockWait, name_cache_},
+                         hosts_, window_),
+      SettingsError);
+  EXPECT_EQ(name_cache_.flushes.size(), 2U) << "no flush after a failure";
+}
+
 }  // namespace
 }  // namespace tsl

@@ -29,7 +29,9 @@ const ControlSpec& SpecOf(ControlId id) {
                        [id](const ControlSpec& spec) { return spec.id == id; });
 }
 
-RECT ControlRect(const ControlSpec& spec) {
+int TwipsToPixels(int twips, int dpi) { return twips * dpi / kTwipsPerInch; }
+
+RECT ControlRect(const ControlSpec& spec, int dpi) {
   int left = spec.left;
   int top = spec.top;
   if (spec.container != ControlId{}) {
@@ -37,8 +39,12 @@ RECT ControlRect(const ControlSpec& spec) {
     left += frame.left;
     top += frame.top;
   }
-  return RECT{left / kTwipsPerPixel, top / kTwipsPerPixel, (left + spec.width) / kTwipsPerPixel,
-              (top + spec.height) / kTwipsPerPixel};
+  return RECT{TwipsToPixels(left, dpi), TwipsToPixels(top, dpi),
+              TwipsToPixels(left + spec.width, dpi), TwipsToPixels(top + spec.height, dpi)};
+}
+
+SIZE ClientSize(int dpi) {
+  return SIZE{TwipsToPixels(kClientWidthTwips, dpi), TwipsToPixels(kClientHeightTwips, dpi)};
 }
 
 }  // namespace tsl

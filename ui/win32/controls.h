@@ -34,7 +34,7 @@ struct ControlSpec {
   bool enabled;
 };
 
-inline constexpr int kTwipsPerPixel = 15;  // at 96 dots per inch
+inline constexpr int kTwipsPerInch = 1440;
 inline constexpr int kClientWidthTwips = 5865;
 inline constexpr int kClientHeightTwips = 5895;
 
@@ -44,7 +44,15 @@ extern const std::array<ControlSpec, 11> kControls;
 
 const ControlSpec& SpecOf(ControlId id);
 
+// Twips are physical, 1/1440 inch: pixels = twips x dpi / 1440, rounded down. Every edge
+// is converted from its own position in twips, so that neighbours stay neighbours, and at
+// 96 dpi every place is the 15-twips-per-pixel one.
+int TwipsToPixels(int twips, int dpi);
+
 // The control's rectangle in pixels of the window's client area.
-RECT ControlRect(const ControlSpec& spec);
+RECT ControlRect(const ControlSpec& spec, int dpi);
+
+// The client area's size in pixels.
+SIZE ClientSize(int dpi);
 
 }  // namespace tsl

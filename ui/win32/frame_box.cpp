@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "ui/win32/dpi.h"
 #include "ui/win32/window_helpers.h"
 
 namespace tsl {
@@ -28,11 +29,14 @@ void Paint(HWND window) {
   SIZE extent{};
   GetTextExtentPoint32A(dc, caption.c_str(), static_cast<int>(caption.size()), &extent);
   const auto background = reinterpret_cast<HBRUSH>(GetClassLongPtrA(window, GCLP_HBRBACKGROUND));
-  RECT caption_place{8, 0, 8 + extent.cx + 2, metrics.tmHeight};
+  const int dpi = WindowDpi(window);
+  const int indent = ScaleFrom96(8, dpi);
+  const int margin = ScaleFrom96(1, dpi);
+  RECT caption_place{indent, 0, indent + extent.cx + 2 * margin, metrics.tmHeight};
   FillRect(dc, &caption_place, background);
   SetBkMode(dc, TRANSPARENT);
   SetTextColor(dc, kCaptionColour);
-  TextOutA(dc, caption_place.left + 1, 0, caption.c_str(), static_cast<int>(caption.size()));
+  TextOutA(dc, caption_place.left + margin, 0, caption.c_str(), static_cast<int>(caption.size()));
 
   SelectObject(dc, previous_font);
   EndPaint(window, &paint);

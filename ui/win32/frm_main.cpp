@@ -5,6 +5,7 @@
 #include "ui/failure_report.h"
 #include "ui/form_load.h"
 #include "ui/win32/controls.h"
+#include "ui/win32/dpi.h"
 #include "ui/win32/frame_box.h"
 #include "ui/win32/picture_box.h"
 #include "ui/win32/window_helpers.h"
@@ -31,10 +32,10 @@ ControlId LabelControl(Label label) {
   return kLabel3;
 }
 
-HFONT MakeFont(const char* face, int tenths_of_points) {
+HFONT MakeFont(const char* face, int tenths_of_points, int dpi) {
   LOGFONTA font{};
-  // Negative: the character height, at 96 dots per inch.
-  font.lfHeight = -MulDiv(tenths_of_points, 96, 720);
+  // Negative: the character height, in pixels at the window's DPI.
+  font.lfHeight = -MulDiv(tenths_of_points, dpi, 720);
   font.lfWeight = FW_NORMAL;
   font.lfCharSet = ANSI_CHARSET;
   font.lfQuality = DEFAULT_QUALITY;
@@ -83,8 +84,6 @@ FrmMain::~FrmMain() {
 bool FrmMain::Create(HINSTANCE instance, int show) {
   instance_ = instance;
   navy_brush_.reset(CreateSolidBrush(kNavy));
-  dialog_font_.reset(MakeFont("MS Shell Dlg", 80));
-  button_font_.reset(MakeFont("Tahoma", 82));  // 8.25 pt: the same 11 pixels at 96 dpi
   banner_.reset(
       LoadImageA(instance, MAKEINTRESOURCEA(IDB_BANNER), IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR));
 
@@ -96,8 +95,9 @@ bool FrmMain::Create(HINSTANCE instance, int show) {
   // A window with an owner gets no taskbar button.
   owner_.reset(
       CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, instance, nullptr));
-  RECT frame{0, 0, kClientWidthTwips / kTwipsPerPixel, kClientHeightTwips / kTwipsPerPixel};
-  AdjustWindowRectEx(&frame, kWindowStyle, FALSE, kWindowExStyle);
+  // Sized for the system's DPI; WM_CREATE sizes it again should its monitor differ.
+  dpi_ = SystemDpi();
+  const RECT frame = FrameForClient(ClientRect(), kWindowStyle, kWindowExStyle, dpi_);
   window_ = CreateWindowExA(kWindowExStyle, kWindowClass, kAppTitle.data(), kWindowStyle,
                             CW_USEDEFAULT, CW_USEDEFAULT, frame.right - frame.left,
                             frame.bottom - frame.top, owner_.get(), nullptr, instance, this);
@@ -123,7 +123,11 @@ LRESULT FrmMain::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
     case WM_CREATE:
       CreateControls();
+      OnDpiChanged(WindowDpi(window_), nullptr);
       RunHandler([this] { Form_Load(); });
+      return 0;
+    case WM_DPICHANGED:
+      OnDpiChanged(HIWORD(wparam), reinterpret_cast<const RECT*>(lparam));
       return 0;
     case WM_COMMAND:
       OnCommand(LOWORD(wparam), HIWORD(wparam));
@@ -145,19 +149,49 @@ void FrmMain::CreateControls() {
   const auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(window_, GWLP_HINSTANCE));
   for (const ControlSpec& spec : kControls) {
     const ControlClass control_class = ClassOf(spec);
-    const RECT place = ControlRect(spec);
     const HWND control = CreateWindowExA(
         control_class.ex_style, control_class.name, spec.caption,
-        WS_CHILD | WS_VISIBLE | control_class.style | (spec.enabled ? 0 : WS_DISABLED), place.left,
-        place.top, place.right - place.left, place.bottom - place.top, window_,
-        reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), instance, nullptr);
-    const bool button = spec.kind == ControlKind::kButton;
-    SendMessageA(control, WM_SETFONT,
-                 reinterpret_cast<WPARAM>(button ? button_font_.get() : dialog_font_.get()), FALSE);
+        WS_CHILD | WS_VISIBLE | control_class.style | (spec.enabled ? 0 : WS_DISABLED), 0, 0, 0, 0,
+        window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), instance, nullptr);
     if (spec.kind == ControlKind::kPicture && spec.id == kPicture1) {
       SetPictureBitmap(control, static_cast<HBITMAP>(banner_.get()));
     }
   }
+}
+
+RECT FrmMain::ClientRect() const {
+  const SIZE size = ClientSize(dpi_);
+  return RECT{0, 0, size.cx, size.cy};
+}
+
+// Everything the window shows is laid out from twips at its DPI: a move to a monitor of
+// another DPI gives the same window in inches, with fonts made for the new DPI.
+void FrmMain::OnDpiChanged(int dpi, const RECT* suggested) {
+  dpi_ = dpi;
+  if (suggested != nullptr) {
+    SetWindowPos(window_, nullptr, suggested->left, suggested->top,
+                 suggested->right - suggested->left, suggested->bottom - suggested->top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+  } else {
+    const RECT frame = FrameForClient(ClientRect(), kWindowStyle, kWindowExStyle, dpi_);
+    SetWindowPos(window_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
+  }
+  // The new fonts are in place before the old ones go.
+  UniqueGdiObject dialog_font(MakeFont("MS Shell Dlg", 80, dpi_));
+  UniqueGdiObject button_font(MakeFont("Tahoma", 82, dpi_));  // 8.25 pt: 11 pixels at 96 dpi
+  for (const ControlSpec& spec : kControls) {
+    const HWND control = GetDlgItem(window_, spec.id);
+    const RECT place = ControlRect(spec, dpi_);
+    SetWindowPos(control, nullptr, place.left, place.top, place.right - place.left,
+                 place.bottom - place.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    const bool button = spec.kind == ControlKind::kButton;
+    SendMessageA(control, WM_SETFONT,
+                 reinterpret_cast<WPARAM>(button ? button_font.get() : dialog_font.get()), TRUE);
+  }
+  dialog_font_ = std::move(dialog_font);
+  button_font_ = std::move(button_font);
+  InvalidateRect(window_, nullptr, TRUE);
 }
 
 HBRUSH FrmMain::OnControlColor(HDC dc, HWND control) {

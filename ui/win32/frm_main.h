@@ -27,6 +27,8 @@ class FrmMain final : public WindowParts {
   bool Create(HINSTANCE instance, int show);
 
   [[nodiscard]] HWND window() const { return window_; }
+  // The dots per inch the window is laid out for.
+  [[nodiscard]] int dpi() const { return dpi_; }
   // 0 once the window has been closed, or 1 after a failure report.
   [[nodiscard]] int exit_code() const { return exit_code_; }
 
@@ -39,6 +41,9 @@ class FrmMain final : public WindowParts {
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
   LRESULT OnMessage(UINT message, WPARAM wparam, LPARAM lparam);
   void CreateControls();
+  [[nodiscard]] RECT ClientRect() const;
+  // Lays the window out at `dpi`, in the suggested window rectangle when there is one.
+  void OnDpiChanged(int dpi, const RECT* suggested);
   HBRUSH OnControlColor(HDC dc, HWND control);
   void OnCommand(int id, UINT code);
 
@@ -61,6 +66,7 @@ class FrmMain final : public WindowParts {
   UniqueGdiObject button_font_;
   UniqueGdiObject banner_;
   int exit_code_ = 0;
+  int dpi_ = 96;
 };
 
 // Dispatches messages, with the dialog keys (Tab, Enter, Escape), until the window is

@@ -2,12 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <vector>
 
 #include "protection/real_file_system.h"
 #include "testsupport/test_support.h"
+#include "ui/captions.h"
 #include "ui/win32/controls.h"
+#include "ui/win32/dpi.h"
 #include "ui/win32/window_helpers.h"
 
 namespace tsl {
@@ -282,6 +285,119 @@ TEST_F(FrmMainTest, EnterAndEscapeOnAPictureDoNothing) {
   EXPECT_EQ(WindowText(Control(kLabel3)),
             "Your system has been analyzed and is ready to be protected.");
   EXPECT_FALSE(testing::PathExists(app_.Join("host.bak")));
+}
+
+// The window at whatever DPI the display has (the tests run at 96, 120, 144 and 192 dpi):
+// every rectangle from twips x dpi / 1440, fonts at their point sizes, the banner filling
+// its box, and the status text as readable as at 96 dpi.
+class FrmMainDpiTest : public FrmMainTest {
+ protected:
+  // The DPI the test was started for, or 0 to take the display's.
+  static int ExpectedDpi() {
+    const char* dpi = std::getenv("TSL_TEST_DPI");
+    return dpi != nullptr ? std::atoi(dpi) : 0;
+  }
+  void ExpectLaidOutAt(int dpi) {
+    RECT client;
+    GetClientRect(form_.window(), &client);
+    EXPECT_NEAR(client.right, ClientSize(dpi).cx, 1);
+    EXPECT_NEAR(client.bottom, ClientSize(dpi).cy, 1);
+    for (const ControlSpec& spec : kControls) {
+      RECT place;
+      GetWindowRect(Control(spec.id), &place);
+      MapWindowPoints(nullptr, form_.window(), reinterpret_cast<POINT*>(&place), 2);
+      const RECT expected = ControlRect(spec, dpi);
+      EXPECT_NEAR(place.left, expected.left, 1) << spec.caption;
+      EXPECT_NEAR(place.top, expected.top, 1) << spec.caption;
+      EXPECT_NEAR(place.right, expected.right, 1) << spec.caption;
+      EXPECT_NEAR(place.bottom, expected.bottom, 1) << spec.caption;
+    }
+    EXPECT_EQ(FontOf(kCommand2).lfHeight, -MulDiv(82, dpi, 720)) << "Tahoma 8.25 pt";
+    EXPECT_EQ(FontOf(kLabel3).lfHeight, -MulDiv(80, dpi, 720)) << "the dialog font at 8 pt";
+    RECT banner;
+    GetClientRect(Control(kPicture1), &banner);
+    const RECT box = ControlRect(SpecOf(kPicture1), dpi);
+    EXPECT_EQ(banner.right, box.right - box.left - 2) << "inside its one-pixel border";
+    EXPECT_EQ(banner.bottom, box.bottom - box.top - 2);
+  }
+  LOGFONTA FontOf(ControlId id) const {
+    LOGFONTA font{};
+    GetObjectA(reinterpret_cast<HFONT>(SendMessageA(Control(id), WM_GETFONT, 0, 0)), sizeof font,
+               &font);
+    return font;
+  }
+  // The height the text needs in the label's font, wrapped at the label's width.
+  int NeededHeight(ControlId id, int dpi) const {
+    LOGFONTA face = FontOf(id);
+    face.lfHeight = -MulDiv(80, dpi, 720);
+    const HFONT font = CreateFontIndirectA(&face);
+    const HDC dc = GetDC(form_.window());
+    const HGDIOBJ previous = SelectObject(dc, font);
+    const RECT place = ControlRect(SpecOf(id), dpi);
+    RECT text{0, 0, place.right - place.left, 0};
+    const std::string caption = WindowText(Control(id));
+    DrawTextA(dc, caption.c_str(), static_cast<int>(caption.size()), &text,
+              DT_CALCRECT | DT_WORDBREAK | DT_CENTER | DT_NOPREFIX);
+    SelectObject(dc, previous);
+    ReleaseDC(form_.window(), dc);
+    DeleteObject(font);
+    return text.bottom;
+  }
+};
+
+TEST_F(FrmMainDpiTest, EveryPlaceAndFontFollowsTheDpi) {
+  Open();
+  const int dpi = form_.dpi();
+  if (ExpectedDpi() != 0) {
+    EXPECT_EQ(dpi, ExpectedDpi()) << "the display's DPI reached the window";
+  }
+  ExpectLaidOutAt(dpi);
+  SaveScreenshot(form_.window(), "tessaline-window-" + std::to_string(dpi) + "dpi.bmp");
+  EXPECT_EQ(GetFocus(), Control(kPicture1));
+  EXPECT_EQ(GetNextDlgTabItem(form_.window(), Control(kPicture2), FALSE), Control(kCommand2));
+  Click(kCommand2);
+  EXPECT_EQ(WindowText(Control(kLabel3)), "Protection activated successfuly.");
+  EXPECT_EQ(GetNextDlgTabItem(form_.window(), Control(kPicture2), FALSE), Control(kCommand3));
+
+  // The longest status text: what fits at 96 dpi fits at this DPI too.
+  form_.SetCaption(Label::Label3,
+                   std::string(kLabel3Created) +
+                       " However, it appears that TSL is already functioning on this computer.");
+  const auto height = [](int at) {
+    const RECT place = ControlRect(SpecOf(kLabel3), at);
+    return place.bottom - place.top;
+  };
+  if (NeededHeight(kLabel3, kBaseDpi) <= height(kBaseDpi)) {
+    EXPECT_LE(NeededHeight(kLabel3, dpi), height(dpi));
+  }
+}
+
+// Moving to a monitor of another DPI: the window takes the rectangle Windows suggests and
+// lays itself out again, fonts included. Wine has one DPI for all monitors, so the message
+// is sent as Windows would send it.
+TEST_F(FrmMainDpiTest, AMoveToAnotherMonitorLaysTheWindowOutAgain) {
+  Open();
+  for (const int dpi : {144, 192, 120, 96}) {
+    SCOPED_TRACE(std::to_string(dpi) + " dpi");
+    // Windows suggests the frame for the new DPI; Wine draws the title bar at one size
+    // whatever the DPI, so the suggestion here keeps the frame's present margins.
+    RECT window;
+    RECT client;
+    GetWindowRect(form_.window(), &window);
+    GetClientRect(form_.window(), &client);
+    const SIZE size = ClientSize(dpi);
+    RECT suggested{window.left + 10, window.top,
+                   window.left + 10 + window.right - window.left - client.right + size.cx,
+                   window.top + window.bottom - window.top - client.bottom + size.cy};
+    SendMessageA(form_.window(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi),
+                 reinterpret_cast<LPARAM>(&suggested));
+    EXPECT_EQ(form_.dpi(), dpi);
+    GetWindowRect(form_.window(), &window);
+    EXPECT_TRUE(EqualRect(&window, &suggested)) << "the window takes the suggested rectangle";
+    ExpectLaidOutAt(dpi);
+  }
+  Click(kCommand2);
+  EXPECT_EQ(WindowText(Control(kLabel3)), "Protection activated successfuly.");
 }
 
 }  // namespace

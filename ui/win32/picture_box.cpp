@@ -13,7 +13,17 @@ void Paint(HWND window) {
   if (bitmap != nullptr && GetObjectA(bitmap, sizeof info, &info) != 0) {
     const HDC memory = CreateCompatibleDC(dc);
     const HGDIOBJ previous = SelectObject(memory, bitmap);
-    BitBlt(dc, 0, 0, info.bmWidth, info.bmHeight, memory, 0, 0, SRCCOPY);
+    RECT client;
+    GetClientRect(window, &client);
+    if (client.right == info.bmWidth && client.bottom == info.bmHeight) {
+      BitBlt(dc, 0, 0, info.bmWidth, info.bmHeight, memory, 0, 0, SRCCOPY);
+    } else {
+      // Above 96 dpi the banner fills the box, smoothed rather than in blocks of pixels.
+      SetStretchBltMode(dc, HALFTONE);
+      SetBrushOrgEx(dc, 0, 0, nullptr);
+      StretchBlt(dc, 0, 0, client.right, client.bottom, memory, 0, 0, info.bmWidth, info.bmHeight,
+                 SRCCOPY);
+    }
     SelectObject(memory, previous);
     DeleteDC(memory);
   }

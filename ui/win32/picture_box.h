@@ -1,5 +1,6 @@
-// A picture box: a bordered panel in the window-background colour that shows a bitmap at
-// its top left and can hold the keyboard focus.
+// A picture box: a bordered panel in the window-background colour that shows a bitmap
+// filling it (stretched with a smoothing filter when the DPI makes the box larger) and can
+// hold the keyboard focus.
 #pragma once
 
 #include <windows.h>
