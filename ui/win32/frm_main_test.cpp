@@ -295,7 +295,7 @@ class FrmMainDpiTest : public FrmMainTest {
   // The DPI the test was started for, or 0 to take the display's.
   static int ExpectedDpi() {
     const char* dpi = std::getenv("TSL_TEST_DPI");
-    return dpi != nullptr ? std::atoi(dpi) : 0;
+    return dpi != nullptr ? static_cast<int>(std::strtol(dpi, nullptr, 10)) : 0;
   }
   void ExpectLaidOutAt(int dpi) {
     RECT client;
