@@ -1,24 +1,17 @@
 #include <windows.h>
 
 #include "protection/name_cache.h"
-#include "support/unique_resource.h"
+#include "support/win32_handle.h"
 
 namespace tsl {
 namespace {
-
-struct ModuleTraits {
-  using Handle = HMODULE;
-  static Handle Invalid() { return nullptr; }
-  static void Close(Handle module) { FreeLibrary(module); }
-};
 
 // The DNS Client's own call, from System32 only: the program runs elevated, and neither a
 // DLL planted beside it nor a shell-out to ipconfig may run in its place.
 class DnsClientCache final : public NameCache {
  public:
   void Flush() override {
-    const UniqueResource<ModuleTraits> dnsapi(
-        LoadLibraryExA("dnsapi.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
+    const UniqueModule dnsapi(LoadLibraryExA("dnsapi.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
     if (!dnsapi.valid()) return;
     const auto flush = reinterpret_cast<BOOL(WINAPI*)()>(
         reinterpret_cast<void*>(GetProcAddress(dnsapi.get(), "DnsFlushResolverCache")));

@@ -6,7 +6,6 @@
 
 #include "protection/real_file_system.h"
 #include "support/temporary_name.h"
-#include "support/unique_resource.h"
 #include "support/win32_error.h"
 #include "support/win32_handle.h"
 
@@ -15,13 +14,6 @@ namespace tsl {
 const char kPathSeparator = '\\';
 
 namespace {
-
-struct FindHandleTraits {
-  using Handle = HANDLE;
-  static Handle Invalid() { return INVALID_HANDLE_VALUE; }
-  static void Close(Handle handle) { FindClose(handle); }
-};
-using UniqueFindHandle = UniqueResource<FindHandleTraits>;
 
 [[noreturn]] void Fail(const std::string& operation, const std::string& path,
                        DWORD error = GetLastError()) {

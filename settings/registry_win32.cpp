@@ -4,18 +4,11 @@
 #include <string>
 
 #include "settings/registry.h"
-#include "support/unique_resource.h"
+#include "support/win32_handle.h"
 #include "support/win32_error.h"
 
 namespace tsl {
 namespace {
-
-struct HkeyTraits {
-  using Handle = HKEY;
-  static Handle Invalid() { return nullptr; }
-  static void Close(Handle key) { RegCloseKey(key); }
-};
-using UniqueHkey = UniqueResource<HkeyTraits>;
 
 // Predefined root handles are 32-bit values sign-extended to the pointer's width.
 HKEY RootHandle(std::uint32_t root) {

@@ -1,5 +1,5 @@
-// Owners for Win32 handles: kernel objects (files, processes, threads), GDI objects and
-// windows.
+// Owners for Win32 handles: kernel objects (files, processes, threads), directory
+// searches, registry keys, loaded DLLs, GDI objects and windows.
 #pragma once
 
 #include <windows.h>
@@ -14,6 +14,27 @@ struct KernelHandleTraits {
   static void Close(Handle handle) { CloseHandle(handle); }
 };
 using UniqueHandle = UniqueResource<KernelHandleTraits>;
+
+struct FindHandleTraits {
+  using Handle = HANDLE;
+  static Handle Invalid() { return INVALID_HANDLE_VALUE; }
+  static void Close(Handle handle) { FindClose(handle); }
+};
+using UniqueFindHandle = UniqueResource<FindHandleTraits>;
+
+struct HkeyTraits {
+  using Handle = HKEY;
+  static Handle Invalid() { return nullptr; }
+  static void Close(Handle key) { RegCloseKey(key); }
+};
+using UniqueHkey = UniqueResource<HkeyTraits>;
+
+struct ModuleTraits {
+  using Handle = HMODULE;
+  static Handle Invalid() { return nullptr; }
+  static void Close(Handle module) { FreeLibrary(module); }
+};
+using UniqueModule = UniqueResource<ModuleTraits>;
 
 struct GdiObjectTraits {
   using Handle = HGDIOBJ;
