@@ -1,6 +1,6 @@
-; The Tessaline installer. Defines passed by the build: VERSION (2.0.1), FILE_VERSION
-; (2.0.0.1), PROGRAM, BLOCK_LIST, README, LICENSE, ICON, OUTFILE; servers.nsh defines
-; SERVERS, the number of entries of the shipped data.dat.
+; The Tessaline installer. Defines passed by the build: VERSION (major.minor.revision) and
+; FILE_VERSION (all four numbers), both from resources/version.h; PROGRAM, BLOCK_LIST, README,
+; LICENSE, ICON, OUTFILE. servers.nsh defines SERVERS, the number of entries of data.dat.
 ; A 64-bit installer for the 64-bit program: it sees the 64-bit registry and Program Files
 ; and the real System32 without redirection.
 Target amd64-unicode

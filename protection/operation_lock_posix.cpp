@@ -44,9 +44,9 @@ OperationLock::OperationLock(const std::string& path, std::chrono::milliseconds 
   }
   // Who holds the lock, for the report of an operation that waits in vain; best effort.
   const std::string pid = std::to_string(::getpid()) + "\n";
-  if (::ftruncate(held_->fd.get(), 0) == 0) {
-    static_cast<void>(::pwrite(held_->fd.get(), pid.data(), pid.size(), 0));
-  }
+  [[maybe_unused]] const bool recorded =
+      ::ftruncate(held_->fd.get(), 0) == 0 &&
+      ::pwrite(held_->fd.get(), pid.data(), pid.size(), 0) == static_cast<ssize_t>(pid.size());
 }
 
 OperationLock::~OperationLock() = default;  // closing the file releases the lock
