@@ -6,6 +6,7 @@
 #include <chrono>
 #include <thread>
 
+#include "build_facts.h"
 #include "protection/block_section.h"
 #include "protection/real_file_system.h"
 #include "resources/version.h"
@@ -51,6 +52,16 @@ bool WaitFor(Condition condition) {
   return false;
 }
 
+// The program's window once it is shown, which it is after its load event has run.
+HWND WaitForWindow() {
+  HWND window = nullptr;
+  EXPECT_TRUE(WaitFor([&] {
+    window = FindWindowA("TessalineMain", "Tessaline");
+    return window != nullptr && IsWindowVisible(window);
+  }));
+  return window;
+}
+
 class InstallerTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -70,11 +81,12 @@ class InstallerTest : public ::testing::Test {
     return RegistryGetString(*registry_, kHkeyLocalMachine, kUninstallKey, "InstallLocation", "");
   }
   void Install() { ASSERT_EQ(RunAndWait(SetupProgram() + " /S"), 0U); }
-  // The uninstaller runs from a copy of itself, so it is done when its folder is gone.
+  // The uninstaller runs from a copy of itself, so it is done when its last step, the
+  // removal of its Add/Remove entry, is.
   void Uninstall() {
     const std::string folder = InstallFolder();
     ASSERT_EQ(RunAndWait("\"" + folder + "\\uninstall.exe\" /S"), 0U);
-    ASSERT_TRUE(WaitFor([&] { return !testing::PathExists(folder + "\\uninstall.exe"); }));
+    ASSERT_TRUE(WaitFor([&] { return InstallFolder().empty(); }));
   }
 
   std::unique_ptr<RegistryHive> registry_ = OpenSystemRegistry();
@@ -106,9 +118,7 @@ TEST_F(InstallerTest, InstallActivateAndUninstallLeaveTheHostsFileAsItWas) {
                              nullptr, &startup, &process));
   const UniqueHandle process_handle(process.hProcess);
   const UniqueHandle thread_handle(process.hThread);
-  HWND window = nullptr;
-  ASSERT_TRUE(
-      WaitFor([&] { return (window = FindWindowA("TessalineMain", "Tessaline")) != nullptr; }));
+  const HWND window = WaitForWindow();
   char text[256] = {};
   GetWindowTextA(GetDlgItem(window, kLabel2), text, sizeof text);
   EXPECT_EQ(std::string(text), "Tracking servers blocked: " + servers);
@@ -153,6 +163,56 @@ TEST_F(InstallerTest, ABackupThatWasNotRestoredIsKept) {
   EXPECT_EQ(testing::ReadBytes(hosts_), original_hosts_);
   EXPECT_EQ(testing::ReadBytes(folder + "\\host.bak"), "an older hosts file");
   EXPECT_FALSE(testing::PathExists(folder + "\\tessaline.exe"));
+}
+
+TEST_F(InstallerTest, OnlyAFolderBelowProgramFilesIsTaken) {
+  const std::string elsewhere = SystemWindowsDirectory().substr(0, 3) + "Tessaline";
+  EXPECT_EQ(RunAndWait(SetupProgram() + " /S /D=" + elsewhere), 2U);
+  EXPECT_FALSE(testing::PathExists(elsewhere + "\\tessaline.exe"));
+  EXPECT_EQ(InstallFolder(), "");
+  char program_files[MAX_PATH] = {};
+  ASSERT_GT(GetEnvironmentVariableA("ProgramW6432", program_files, MAX_PATH), 0U);
+  EXPECT_EQ(RunAndWait(SetupProgram() + " /S /D=" + program_files + "\\Tessaline\\..\\..\\Evil"),
+            2U)
+      << "a path that leads out of Program Files";
+}
+
+// Protection on and no backup: a silent uninstall changes nothing and says so by its status.
+TEST_F(InstallerTest, AnUninstallThatWouldLeaveTheBlockSectionForGoodIsRefused) {
+  Install();
+  const std::string folder = InstallFolder();
+  std::remove((folder + "\\host.bak").c_str());
+  const std::string protected_hosts = original_hosts_ + "\r\n#email snoop protection \r\n\r\n";
+  testing::WriteBytes(hosts_, protected_hosts);
+  RegistrySaveString(*registry_, kHkeyLocalMachine, kSettingsKey, "Blocked", "1");
+  EXPECT_EQ(RunAndWait("\"" + folder + "\\uninstall.exe\" /S _?=" + folder), 3U);
+  EXPECT_TRUE(testing::PathExists(folder + "\\tessaline.exe"));
+  EXPECT_EQ(Setting("Blocked"), "1");
+  EXPECT_EQ(testing::ReadBytes(hosts_), protected_hosts);
+  RegistrySaveString(*registry_, kHkeyLocalMachine, kSettingsKey, "Blocked", "0");
+}
+
+TEST_F(InstallerTest, NeitherSetupNorUninstallRunsUnderARunningProgram) {
+  Install();
+  const std::string folder = InstallFolder();
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  std::string command_line = "\"" + folder + "\\tessaline.exe\"";
+  ASSERT_TRUE(CreateProcessA(nullptr, command_line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                             nullptr, &startup, &process));
+  const UniqueHandle process_handle(process.hProcess);
+  const UniqueHandle thread_handle(process.hThread);
+  const HWND window = WaitForWindow();
+
+  const UniqueNullableHandle running(OpenMutexA(SYNCHRONIZE, FALSE, TSL_RUNNING_MUTEX));
+  EXPECT_TRUE(running.valid()) << "the program holds its mutex";
+  EXPECT_EQ(RunAndWait(SetupProgram() + " /S"), 4U);
+  EXPECT_EQ(RunAndWait("\"" + folder + "\\uninstall.exe\" /S _?=" + folder), 4U);
+  EXPECT_TRUE(testing::PathExists(folder + "\\tessaline.exe"));
+
+  PostMessageA(window, WM_CLOSE, 0, 0);
+  ASSERT_EQ(WaitForSingleObject(process_handle.get(), 30'000), WAIT_OBJECT_0);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 ; The Tessaline installer. Defines passed by the build: VERSION (major.minor.revision) and
-; FILE_VERSION (all four numbers), both from resources/version.h; PROGRAM, BLOCK_LIST, README,
-; LICENSE, ICON, OUTFILE. servers.nsh defines SERVERS, the number of entries of data.dat.
+; FILE_VERSION (all four numbers), both from resources/version.h; RUNNING_MUTEX, the mutex
+; the program holds while it runs; PROGRAM, BLOCK_LIST, README, LICENSE, ICON, OUTFILE.
+; servers.nsh defines SERVERS, the number of entries of data.dat.
 ; A 64-bit installer for the 64-bit program: it sees the 64-bit registry and Program Files
 ; and the real System32 without redirection.
 Target amd64-unicode
@@ -32,8 +33,9 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "Copyright (c) 2026 ${COMPANY}"
 
 !define MUI_ICON "${ICON}"
 !define MUI_UNICON "${ICON}"
+; No directory page: the program runs elevated and writes data.dat into the hosts file, so
+; it lives only where only administrators can write, below Program Files.
 !insertmacro MUI_PAGE_LICENSE "${LICENSE}"
-!insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
 !define MUI_FINISHPAGE_RUN "$INSTDIR\tessaline.exe"
 !insertmacro MUI_PAGE_FINISH
@@ -42,6 +44,17 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "Copyright (c) 2026 ${COMPANY}"
 !insertmacro MUI_LANGUAGE "English"
 
 ; The hosts file as the program finds it: the later of the two candidates that exists.
+; Ends the installer or uninstaller, with status 4, while the program runs.
+!macro RefuseWhileRunning
+  System::Call 'kernel32::OpenMutexW(i 0x00100000, i 0, w "${RUNNING_MUTEX}") p .r0'
+  ${If} $0 P<> 0
+    System::Call 'kernel32::CloseHandle(p r0)'
+    MessageBox MB_ICONSTOP "${PRODUCT} is running. Close it, then try again." /SD IDOK
+    SetErrorLevel 4
+    Quit
+  ${EndIf}
+!macroend
+
 !macro FindHostsFile result
   StrCpy ${result} ""
   ${If} ${FileExists} "$WINDIR\system32\drivers\etc\hosts"
@@ -54,11 +67,26 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "Copyright (c) 2026 ${COMPANY}"
 
 Function .onInit
   SetRegView 64
+  !insertmacro RefuseWhileRunning
   ; An upgrade goes where the earlier version is.
   ReadRegStr $0 HKLM "${UNINSTALL_KEY}" "InstallLocation"
   ${If} $0 != ""
     StrCpy $INSTDIR $0
   ${EndIf}
+  ; Below Program Files only, where users may read and run but not write: a folder they can
+  ; write would let any of them choose the lines the elevated program puts into the hosts
+  ; file. The path is made whole first, so that ".." cannot lead out.
+  System::Call 'kernel32::GetFullPathNameW(w "$INSTDIR", i ${NSIS_MAX_STRLEN}, w .r1, p 0) i .r2'
+  StrLen $3 "$PROGRAMFILES64\"
+  StrCpy $4 $1 $3
+  ${If} $2 == 0
+  ${OrIf} $4 != "$PROGRAMFILES64\"
+    MessageBox MB_ICONSTOP "${PRODUCT} installs only below $PROGRAMFILES64, where only \
+        administrators can write; $INSTDIR is not." /SD IDOK
+    SetErrorLevel 2
+    Quit
+  ${EndIf}
+  StrCpy $INSTDIR $1
 FunctionEnd
 
 Section "Tessaline"
@@ -91,6 +119,7 @@ SectionEnd
 
 Function un.onInit
   SetRegView 64
+  !insertmacro RefuseWhileRunning
 FunctionEnd
 
 Section "Uninstall"
@@ -99,6 +128,18 @@ Section "Uninstall"
   ; protection is on, the hosts file is restored from the backup first.
   StrCpy $R9 0
   ReadRegStr $0 HKLM "${SETTINGS_KEY}" "Blocked"
+  ; Protection is on with nothing to restore it from: the user decides; a silent uninstall
+  ; leaves everything as it is.
+  ${If} $0 == "1"
+  ${AndIfNot} ${FileExists} "$INSTDIR\host.bak"
+    MessageBox MB_OKCANCEL|MB_ICONEXCLAMATION "Protection is on, but there is no backup of \
+        the hosts file ($INSTDIR\host.bak) to restore it from. If you uninstall now, the \
+        block section stays in the hosts file until you remove it by hand.$\r$\n$\r$\n\
+        Uninstall anyway?" /SD IDCANCEL IDOK keep_section
+    SetErrorLevel 3
+    Quit
+    keep_section:
+  ${EndIf}
   ${If} $0 == "1"
   ${AndIf} ${FileExists} "$INSTDIR\host.bak"
     !insertmacro FindHostsFile $1
@@ -132,8 +173,8 @@ Section "Uninstall"
   Delete "$INSTDIR\data.dat"
   Delete "$INSTDIR\README.md"
   Delete "$INSTDIR\LICENSE.txt"
-  Delete "$INSTDIR\uninstall.exe"
   Delete "$INSTDIR\tessaline.lock"
+  Delete "$INSTDIR\uninstall.exe"
   ; A backup that was not just restored may be the only copy of the user's hosts file.
   ${If} $R9 == 1
     Delete "$INSTDIR\host.bak"
@@ -141,7 +182,7 @@ Section "Uninstall"
   RMDir "$INSTDIR"
   Delete "$SMPROGRAMS\${PRODUCT}.lnk"
 
-  DeleteRegKey HKLM "${UNINSTALL_KEY}"
   DeleteRegKey HKLM "${SETTINGS_KEY}"
   DeleteRegKey /ifempty HKLM "SOFTWARE\Orrindale"
+  DeleteRegKey HKLM "${UNINSTALL_KEY}"  ; last: its going says the uninstall is done
 SectionEnd

@@ -15,6 +15,14 @@ struct KernelHandleTraits {
 };
 using UniqueHandle = UniqueResource<KernelHandleTraits>;
 
+// Objects whose creation gives NULL, not INVALID_HANDLE_VALUE, on failure: mutexes, events.
+struct NullableHandleTraits {
+  using Handle = HANDLE;
+  static Handle Invalid() { return nullptr; }
+  static void Close(Handle handle) { CloseHandle(handle); }
+};
+using UniqueNullableHandle = UniqueResource<NullableHandleTraits>;
+
 struct FindHandleTraits {
   using Handle = HANDLE;
   static Handle Invalid() { return INVALID_HANDLE_VALUE; }

@@ -1,8 +1,10 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "build_facts.h"
 #include "protection/real_file_system.h"
 #include "settings/registry.h"
+#include "support/win32_handle.h"
 #include "ui/captions.h"
 #include "ui/failure_report.h"
 #include "ui/win32/frm_main.h"
@@ -39,6 +41,9 @@ void InitCommonControls6() {
 int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int nShowCmd) {
   RestrictDllSearch();
   InitCommonControls6();
+  // Held while the program runs: the installer and uninstaller do not replace or remove it
+  // under a running window.
+  const tsl::UniqueNullableHandle running(CreateMutexA(nullptr, FALSE, TSL_RUNNING_MUTEX));
 
   tsl::RealFileSystem files(tsl::SystemWindowsDirectory());
   const auto registry = tsl::OpenSystemRegistry();
