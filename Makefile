@@ -27,7 +27,7 @@ windows:
 installer: windows
 	scripts/wine-session cmake --build --preset windows --target installer_tests -j $(JOBS)
 
-dist: deps native installer
+dist: deps native windows
 	scripts/make-dist
 
 test-native: native

@@ -1,11 +1,18 @@
 ; The Tessaline installer. Defines passed by the build: VERSION (major.minor.revision) and
 ; FILE_VERSION (all four numbers), both from resources/version.h; RUNNING_MUTEX, the mutex
-; the program holds while it runs; PROGRAM, BLOCK_LIST, README, LICENSE, ICON, OUTFILE.
+; the program holds while it runs; SIGN, the signing script; PROGRAM (already signed),
+; BLOCK_LIST, README, LICENSE, ICON, OUTFILE.
 ; servers.nsh defines SERVERS, the number of entries of data.dat.
 ; A 64-bit installer for the 64-bit program: it sees the 64-bit registry and Program Files
 ; and the real System32 without redirection.
 Target amd64-unicode
 SetCompressor /SOLID lzma
+; The same installer from the same sources: no build times inside it.
+SetDateSave off
+; The uninstaller and the installer are signed as they are written (scripts/sign, which
+; signs only when the release is given a key).
+!uninstfinalize '"${SIGN}" "%1"'
+!finalize '"${SIGN}" "%1"'
 
 !include "MUI2.nsh"
 !include "LogicLib.nsh"
