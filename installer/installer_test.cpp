@@ -52,15 +52,41 @@ bool WaitFor(Condition condition) {
   return false;
 }
 
-// The program's window once it is shown, which it is after its load event has run.
-HWND WaitForWindow() {
-  HWND window = nullptr;
-  EXPECT_TRUE(WaitFor([&] {
-    window = FindWindowA("TessalineMain", "Tessaline");
-    return window != nullptr && IsWindowVisible(window);
-  }));
-  return window;
-}
+// The installed program, started as a user would, with its window shown (which it is once
+// its load event has run).
+class RunningProgram {
+ public:
+  explicit RunningProgram(const std::string& folder) {
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    std::string command_line = "\"" + folder + "\\tessaline.exe\"";
+    EXPECT_TRUE(CreateProcessA(nullptr, command_line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                               nullptr, &startup, &process));
+    process_.reset(process.hProcess);
+    thread_.reset(process.hThread);
+    EXPECT_TRUE(WaitFor([&] {
+      window_ = FindWindowA("TessalineMain", "Tessaline");
+      return window_ != nullptr && IsWindowVisible(window_);
+    }));
+  }
+
+  [[nodiscard]] HWND window() const { return window_; }
+
+  // Closes the window and returns the program's exit status.
+  DWORD Close() {
+    PostMessageA(window_, WM_CLOSE, 0, 0);
+    EXPECT_EQ(WaitForSingleObject(process_.get(), 30'000), static_cast<DWORD>(WAIT_OBJECT_0));
+    DWORD status = ~0U;
+    GetExitCodeProcess(process_.get(), &status);
+    return status;
+  }
+
+ private:
+  UniqueHandle process_;
+  UniqueHandle thread_;
+  HWND window_ = nullptr;
+};
 
 class InstallerTest : public ::testing::Test {
  protected:
@@ -110,15 +136,8 @@ TEST_F(InstallerTest, InstallActivateAndUninstallLeaveTheHostsFileAsItWas) {
             "Orrindale");
 
   // The installed program shows the count, and its Activate button works.
-  STARTUPINFOA startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process{};
-  std::string command_line = "\"" + folder + "\\tessaline.exe\"";
-  ASSERT_TRUE(CreateProcessA(nullptr, command_line.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                             nullptr, &startup, &process));
-  const UniqueHandle process_handle(process.hProcess);
-  const UniqueHandle thread_handle(process.hThread);
-  const HWND window = WaitForWindow();
+  RunningProgram program(folder);
+  const HWND window = program.window();
   char text[256] = {};
   GetWindowTextA(GetDlgItem(window, kLabel2), text, sizeof text);
   EXPECT_EQ(std::string(text), "Tracking servers blocked: " + servers);
@@ -126,11 +145,7 @@ TEST_F(InstallerTest, InstallActivateAndUninstallLeaveTheHostsFileAsItWas) {
                reinterpret_cast<LPARAM>(GetDlgItem(window, kCommand2)));
   EXPECT_EQ(Setting("Blocked"), "1");
   EXPECT_NE(testing::ReadBytes(hosts_).find("#email snoop protection "), std::string::npos);
-  PostMessageA(window, WM_CLOSE, 0, 0);
-  ASSERT_EQ(WaitForSingleObject(process_handle.get(), 30'000), WAIT_OBJECT_0);
-  DWORD status = ~0U;
-  GetExitCodeProcess(process_handle.get(), &status);
-  EXPECT_EQ(status, 0U);
+  EXPECT_EQ(program.Close(), 0U);
 
   Uninstall();
   EXPECT_EQ(testing::ReadBytes(hosts_), original_hosts_) << "the uninstaller restored the backup";
@@ -195,15 +210,7 @@ TEST_F(InstallerTest, AnUninstallThatWouldLeaveTheBlockSectionForGoodIsRefused) 
 TEST_F(InstallerTest, NeitherSetupNorUninstallRunsUnderARunningProgram) {
   Install();
   const std::string folder = InstallFolder();
-  STARTUPINFOA startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process{};
-  std::string command_line = "\"" + folder + "\\tessaline.exe\"";
-  ASSERT_TRUE(CreateProcessA(nullptr, command_line.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                             nullptr, &startup, &process));
-  const UniqueHandle process_handle(process.hProcess);
-  const UniqueHandle thread_handle(process.hThread);
-  const HWND window = WaitForWindow();
+  RunningProgram program(folder);
 
   const UniqueNullableHandle running(OpenMutexA(SYNCHRONIZE, FALSE, TSL_RUNNING_MUTEX));
   EXPECT_TRUE(running.valid()) << "the program holds its mutex";
@@ -211,8 +218,7 @@ TEST_F(InstallerTest, NeitherSetupNorUninstallRunsUnderARunningProgram) {
   EXPECT_EQ(RunAndWait("\"" + folder + "\\uninstall.exe\" /S _?=" + folder), 4U);
   EXPECT_TRUE(testing::PathExists(folder + "\\tessaline.exe"));
 
-  PostMessageA(window, WM_CLOSE, 0, 0);
-  ASSERT_EQ(WaitForSingleObject(process_handle.get(), 30'000), WAIT_OBJECT_0);
+  EXPECT_EQ(program.Close(), 0U);
 }
 
 }  // namespace
