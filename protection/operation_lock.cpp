@@ -1,11 +1,33 @@
 #include "protection/operation_lock.h"
 
-namespace tsl {
+#include <thread>
 
-std::string LockTimeoutReason(std::string_view holder, std::chrono::milliseconds wait) {
+#include "protection/file_system.h"
+
+namespace tsl {
+namespace {
+
+constexpr std::chrono::milliseconds kRetryPause{20};
+
+std::string TimeoutReason(const std::string& holder, std::chrono::milliseconds wait) {
   std::string reason = "another Tessaline operation";
-  if (!holder.empty()) reason += " (process " + std::string(holder) + ")";
+  if (!holder.empty()) reason += " (process " + holder + ")";
   return reason + " still held it after " + std::to_string(wait.count()) + " ms";
+}
+
+}  // namespace
+
+OperationLock::OperationLock(const std::string& path, std::chrono::milliseconds wait)
+    : file_(path) {
+  const auto deadline = std::chrono::steady_clock::now() + wait;
+  while (!file_.TryLock()) {
+    if (std::chrono::steady_clock::now() >= deadline) {
+      throw FileError("lock", path, TimeoutReason(file_.Holder(), wait));
+    }
+    std::this_thread::sleep_for(kRetryPause);
+  }
+  // Who holds the lock, for the report of an operation that waits in vain.
+  file_.RecordHolder();
 }
 
 }  // namespace tsl

@@ -4,9 +4,10 @@
 #pragma once
 
 #include <chrono>
-#include <memory>
 #include <string>
 #include <string_view>
+
+#include "protection/lock_file.h"
 
 namespace tsl {
 
@@ -21,16 +22,9 @@ class OperationLock {
   // process as its holder. Throws FileError naming the lock and its holder when the wait
   // runs out, and when the file cannot be opened or locked.
   OperationLock(const std::string& path, std::chrono::milliseconds wait);
-  ~OperationLock();
-  OperationLock(const OperationLock&) = delete;
-  OperationLock& operator=(const OperationLock&) = delete;
 
  private:
-  struct Held;
-  std::unique_ptr<Held> held_;
+  LockFile file_;
 };
-
-// The wait that ran out, in the words of a failure report.
-std::string LockTimeoutReason(std::string_view holder, std::chrono::milliseconds wait);
 
 }  // namespace tsl
