@@ -1,0 +1,36 @@
+#include "protection/protection_state.h"
+
+#include "protection/block_section.h"
+
+namespace tsl {
+
+ProtectionState CurrentProtectionState(const Machine& machine, const std::string& hosts_file) {
+  if (hosts_file.empty()) return ProtectionState::kNoHostsFile;
+  if (RegistryGetString(machine.registry, kHkeyLocalMachine, kSettingsKey, kBlockedValue, "") !=
+      "1") {
+    return ProtectionState::kOff;
+  }
+  try {
+    if (machine.files.ReadWholeFile(hosts_file).find(kSectionOpening) == std::string::npos) {
+      return ProtectionState::kRecordedWithoutSection;
+    }
+  } catch (const FileError&) {
+  }
+  return ProtectionState::kOn;
+}
+
+std::string_view StateWord(ProtectionState state) {
+  switch (state) {
+    case ProtectionState::kNoHostsFile:
+      return "no-hosts-file";
+    case ProtectionState::kOff:
+      return "off";
+    case ProtectionState::kRecordedWithoutSection:
+      return "section-missing";
+    case ProtectionState::kOn:
+      return "on";
+  }
+  return "off";
+}
+
+}  // namespace tsl
