@@ -1,6 +1,11 @@
 #include "protection/block_section.h"
 
 namespace tsl {
+namespace {
+
+constexpr std::string_view kLineBreak = "\r\n";
+
+}  // namespace
 
 size_t CountBlockListLines(std::string_view block_list) {
   size_t count = 0;
@@ -8,21 +13,24 @@ size_t CountBlockListLines(std::string_view block_list) {
   return count;
 }
 
-std::string BlockEntries(std::string_view block_list) {
-  constexpr std::string_view kLineBreak = "\r\n";
+size_t BlockEntriesSize(std::string_view block_list) {
   size_t lines = 0;
   size_t name_bytes = 0;
   ForEachBlockListLine(block_list, [&](std::string_view line) {
     ++lines;
     name_bytes += line.size();
   });
-  // Sized exactly first, then filled in place: block lists run to millions of lines.
-  std::string entries(
-      name_bytes + lines * (kEntryAddress.size() + kLineBreak.size()) + kLineBreak.size(), '\0');
-  char* out = entries.data();
-  const auto put = [&out](std::string_view bytes) {
-    std::memcpy(out, bytes.data(), bytes.size());
-    out += bytes.size();
+  return name_bytes + lines * (kEntryAddress.size() + kLineBreak.size()) + kLineBreak.size();
+}
+
+// Sized exactly first, then filled in place: block lists run to millions of lines.
+void AppendBlockEntries(std::string_view block_list, std::string& out) {
+  size_t at = out.size();
+  out.resize(at + BlockEntriesSize(block_list));
+  char* const begin = out.data();
+  const auto put = [&](std::string_view bytes) {
+    std::memcpy(begin + at, bytes.data(), bytes.size());
+    at += bytes.size();
   };
   ForEachBlockListLine(block_list, [&](std::string_view line) {
     put(kEntryAddress);
@@ -30,6 +38,11 @@ std::string BlockEntries(std::string_view block_list) {
     put(kLineBreak);
   });
   put(kLineBreak);
+}
+
+std::string BlockEntries(std::string_view block_list) {
+  std::string entries;
+  AppendBlockEntries(block_list, entries);
   return entries;
 }
 

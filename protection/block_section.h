@@ -12,6 +12,9 @@ inline constexpr std::string_view kHostsBackupName = "host.bak";
 
 // Starts a fresh line even when the hosts file lacks a final line break.
 inline constexpr std::string_view kSectionOpening = "\r\n#email snoop protection \r\n";
+// The header line itself, between the opening line break and its own.
+inline constexpr std::string_view kSectionHeader =
+    kSectionOpening.substr(2, kSectionOpening.size() - 4);
 inline constexpr std::string_view kEntryAddress = "127.0.0.1     ";  // five blanks follow
 
 // Calls visit(line) for each line of a block list. A line ends at CR or CR LF, which is not
@@ -36,6 +39,12 @@ void ForEachBlockListLine(std::string_view text, Visit&& visit) {
 
 // One "127.0.0.1" entry per block-list line, then the empty line that ends the section.
 std::string BlockEntries(std::string_view block_list);
+
+// How many bytes BlockEntries makes of the block list.
+size_t BlockEntriesSize(std::string_view block_list);
+
+// Adds BlockEntries(block_list) to the end of `out` without a copy of them in between.
+void AppendBlockEntries(std::string_view block_list, std::string& out);
 
 // How many entries the block list makes.
 size_t CountBlockListLines(std::string_view block_list);

@@ -27,13 +27,15 @@ class FaultyFileSystem final : public FileSystem {
     Step("read", path);
     return real_.ReadWholeFile(path);
   }
+  // A failing replacement has written half of the bytes in place, as where the folder
+  // refuses the copy.
+  void WriteFileOver(const std::string& path, std::string_view contents) override {
+    if (Failing()) testing::WriteBytes(path, std::string(contents.substr(0, contents.size() / 2)));
+    Step("write", path);
+    real_.WriteFileOver(path, contents);
+  }
   void CopyFileOver(const std::string& from, const std::string& to) override {
-    if (Failing()) {
-      const std::string bytes = real_.ReadWholeFile(from);
-      testing::WriteBytes(to, bytes.substr(0, bytes.size() / 2));
-    }
-    Step("write", to);
-    real_.CopyFileOver(from, to);
+    WriteFileOver(to, real_.ReadWholeFile(from));
   }
   void CopyFileAtomically(const std::string& from, const std::string& to) override {
     Step("write", to);  // fails as a whole or not at all
@@ -46,15 +48,13 @@ class FaultyFileSystem final : public FileSystem {
     Step("set the attributes of", path);
     real_.SetAttributesNormal(path);
   }
-  void AppendToFile(const std::string& path,
-                    std::initializer_list<std::string_view> pieces) override {
-    if (Failing()) {
-      std::string bytes;
-      for (const std::string_view piece : pieces) bytes += piece;
-      testing::WriteBytes(path, testing::ReadBytes(path) + bytes.substr(0, bytes.size() / 2));
-    }
-    Step("append to", path);
-    real_.AppendToFile(path, pieces);
+  [[nodiscard]] std::vector<std::string> FileNames(const std::string& folder) const override {
+    Step("list", folder);
+    return real_.FileNames(folder);
+  }
+  void RemoveFile(const std::string& path) override {
+    Step("remove", path);
+    real_.RemoveFile(path);
   }
 
   [[nodiscard]] int steps() const { return steps_; }

@@ -2,10 +2,10 @@
 // same operations run on Windows, on POSIX, and against temporary folders in tests.
 #pragma once
 
-#include <initializer_list>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tsl {
 
@@ -37,11 +37,14 @@ class FileSystem {
   // file (a folder, a FIFO, a device).
   [[nodiscard]] virtual std::string ReadWholeFile(const std::string& path) const = 0;
 
-  // Gives `to` the bytes of `from`, on stable storage before it returns, so that at every
-  // instant `to` holds either its old bytes or the new ones: a flushed copy beside it takes
+  // Gives `path` these bytes, on stable storage before it returns, so that at every
+  // instant it holds either its old bytes or the new ones: a flushed copy beside it takes
   // its place, keeping its owner, permissions and security settings (a link stays a link,
   // its target gets the bytes). Where the folder refuses the new file or the rename (a
-  // file bind-mounted on its own), the bytes are written into `to` in place instead.
+  // file bind-mounted on its own), the bytes are written into `path` in place instead.
+  virtual void WriteFileOver(const std::string& path, std::string_view contents) = 0;
+
+  // WriteFileOver(to, ReadWholeFile(from)).
   virtual void CopyFileOver(const std::string& from, const std::string& to) = 0;
 
   // Replaces `to` with a complete byte copy of `from`, on stable storage before it returns,
@@ -54,10 +57,12 @@ class FileSystem {
   // Clears read-only, hidden, system and archive, so that the file can be written.
   virtual void SetAttributesNormal(const std::string& path) = 0;
 
-  // Opens the file for appending (creating it when missing), makes one write per piece,
-  // and has it on stable storage before it returns.
-  virtual void AppendToFile(const std::string& path,
-                            std::initializer_list<std::string_view> pieces) = 0;
+  // The names (without the folder) of the plain files in a folder, in no set order; none
+  // when the folder cannot be read.
+  [[nodiscard]] virtual std::vector<std::string> FileNames(const std::string& folder) const = 0;
+
+  // Removes the file, read-only or not.
+  virtual void RemoveFile(const std::string& path) = 0;
 };
 
 }  // namespace tsl

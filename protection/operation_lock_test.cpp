@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "protection/block_section.h"
 #include "protection/hosts_file.h"
 #include "protection/protection.h"
 #include "protection/real_file_system.h"
@@ -123,6 +124,39 @@ TEST(ConcurrentActivationTest, TheFirstBackupSurvivesEveryTry) {
     DeactivateProtection(Machine{files, registry, app.path()}, windows.Join("hosts"), window);
     ASSERT_EQ(testing::ReadBytes(windows.Join("hosts")), original);
   }
+}
+
+// Twenty activations at once: each one after the first finds the section the one before
+// it wrote and replaces it, so one section is left, and one deactivation gives the user's
+// file back.
+TEST(ConcurrentActivationTest, TwentyAtOnceLeaveOneSection) {
+  constexpr int kProcesses = 20;
+  std::string original;
+  for (int line = 0; line < 20000; ++line) {
+    original += "10.0." + std::to_string(line % 250) + ".1 host" + std::to_string(line) + "\r\n";
+  }
+  const std::string block_list = "a.example\r\nb.example\r\n";
+  const testing::TempDir windows;
+  const testing::TempDir app;
+  testing::WriteBytes(windows.Join("hosts"), original);
+  testing::WriteBytes(app.Join("data.dat"), block_list);
+  {
+    std::vector<std::unique_ptr<testing::ChildProcess>> children;
+    for (int child = 0; child < kProcesses; ++child) {
+      children.push_back(std::make_unique<testing::ChildProcess>(
+          "ConcurrentActivationChild.Activate", kChildFolders, windows.path() + "|" + app.path()));
+    }
+    for (const auto& child : children) EXPECT_EQ(child->Wait(), 0);
+  }
+  EXPECT_EQ(testing::ReadBytes(windows.Join("hosts")),
+            original + std::string(kSectionOpening) + BlockEntries(block_list));
+  EXPECT_EQ(testing::ReadBytes(app.Join("host.bak")), original);
+
+  RealFileSystem files(windows.path());
+  testing::ScratchRegistry registry;
+  WindowState window;
+  DeactivateProtection(Machine{files, registry, app.path()}, windows.Join("hosts"), window);
+  EXPECT_EQ(testing::ReadBytes(windows.Join("hosts")), original);
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 #include "protection/protection_state.h"
 
-#include "protection/block_section.h"
+#include "protection/hosts_sections.h"
 
 namespace tsl {
 
@@ -11,7 +11,7 @@ ProtectionState CurrentProtectionState(const Machine& machine, const std::string
     return ProtectionState::kOff;
   }
   try {
-    if (machine.files.ReadWholeFile(hosts_file).find(kSectionOpening) == std::string::npos) {
+    if (!HoldsBlockSection(machine.files.ReadWholeFile(hosts_file))) {
       return ProtectionState::kRecordedWithoutSection;
     }
   } catch (const FileError&) {

@@ -27,12 +27,13 @@ class RealFileSystem final : public FileSystem {
   [[nodiscard]] std::string WindowsDirectory() const override { return windows_directory_; }
   [[nodiscard]] bool FileExists(const std::string& path) const override;
   [[nodiscard]] std::string ReadWholeFile(const std::string& path) const override;
+  void WriteFileOver(const std::string& path, std::string_view contents) override;
   void CopyFileOver(const std::string& from, const std::string& to) override;
   void CopyFileAtomically(const std::string& from, const std::string& to) override;
   void RemoveTemporaryCopies(const std::string& path) override;
   void SetAttributesNormal(const std::string& path) override;
-  void AppendToFile(const std::string& path,
-                    std::initializer_list<std::string_view> pieces) override;
+  [[nodiscard]] std::vector<std::string> FileNames(const std::string& folder) const override;
+  void RemoveFile(const std::string& path) override;
 
  private:
   std::string windows_directory_;

@@ -1,9 +1,11 @@
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
+#include <memory>
 
 #include "protection/real_file_system.h"
 #include "support/posix_io.h"
@@ -69,19 +71,22 @@ std::string RealFileSystem::ReadWholeFile(const std::string& path) const {
   return contents;
 }
 
-void RealFileSystem::CopyFileOver(const std::string& from, const std::string& to) {
-  const std::string contents = ReadWholeFile(from);
-  switch (ReplaceAtomically(to, contents)) {
+void RealFileSystem::WriteFileOver(const std::string& path, std::string_view contents) {
+  switch (ReplaceAtomically(path, contents)) {
     case ReplaceOutcome::kReplaced:
       return;
     case ReplaceOutcome::kFailed:
-      Fail("write", to);
+      Fail("write", path);
     case ReplaceOutcome::kFolderRefused:
       break;
   }
-  const UniqueFd fd = OpenOrFail("write", to, O_WRONLY | O_CREAT | O_TRUNC);
-  if (!WriteAll(fd.get(), contents)) Fail("write", to);
-  SyncOrFail(fd, to);
+  const UniqueFd fd = OpenOrFail("write", path, O_WRONLY | O_CREAT | O_TRUNC);
+  if (!WriteAll(fd.get(), contents)) Fail("write", path);
+  SyncOrFail(fd, path);
+}
+
+void RealFileSystem::CopyFileOver(const std::string& from, const std::string& to) {
+  WriteFileOver(to, ReadWholeFile(from));
 }
 
 void RealFileSystem::CopyFileAtomically(const std::string& from, const std::string& to) {
@@ -100,13 +105,22 @@ void RealFileSystem::SetAttributesNormal(const std::string& path) {
   }
 }
 
-void RealFileSystem::AppendToFile(const std::string& path,
-                                  std::initializer_list<std::string_view> pieces) {
-  const UniqueFd fd = OpenOrFail("append to", path, O_WRONLY | O_APPEND | O_CREAT);
-  for (const std::string_view piece : pieces) {
-    if (!WriteAll(fd.get(), piece)) Fail("append to", path);
+std::vector<std::string> RealFileSystem::FileNames(const std::string& folder) const {
+  std::vector<std::string> names;
+  const std::unique_ptr<DIR, int (*)(DIR*)> listing(::opendir(folder.c_str()), ::closedir);
+  if (!listing) return names;
+  while (const dirent* entry = ::readdir(listing.get())) {
+    struct stat info {};
+    const std::string name = entry->d_name;
+    if (::lstat((folder + '/' + name).c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
+      names.push_back(name);
+    }
   }
-  SyncOrFail(fd, path);
+  return names;
+}
+
+void RealFileSystem::RemoveFile(const std::string& path) {
+  if (::unlink(path.c_str()) != 0) Fail("remove", path);
 }
 
 }  // namespace tsl

@@ -101,12 +101,44 @@ std::optional<std::string> TemporaryCopy(const std::string& from, const std::str
   }
 }
 
-// CopyFileA cannot replace a read-only or hidden file, so `to` is made normal first.
-void CopyInPlace(const std::string& from, const std::string& to) {
-  RequireSource(from);
-  SetFileAttributesA(to.c_str(), FILE_ATTRIBUTE_NORMAL);
-  if (!CopyFileA(from.c_str(), to.c_str(), FALSE)) Fail("copy \"" + from + "\" to", to);
-  FlushCopy(to);
+void WriteAllOrFail(const UniqueHandle& file, std::string_view contents, const std::string& path) {
+  while (!contents.empty()) {
+    const DWORD chunk = static_cast<DWORD>(std::min<size_t>(contents.size(), 1U << 30));
+    DWORD put = 0;
+    if (!WriteFile(file.get(), contents.data(), chunk, &put, nullptr)) Fail("write", path);
+    contents.remove_prefix(put);
+  }
+  FlushOrFail(file, path);
+}
+
+// A new file beside `to` with these bytes, on stable storage. Returns its name, or
+// nothing when the folder refuses new files.
+std::optional<std::string> TemporaryFileWith(const std::string& to, std::string_view contents) {
+  for (unsigned attempt = 0;; ++attempt) {
+    const std::string temporary = TemporaryName(to, attempt);
+    UniqueHandle file(CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file.valid()) {
+      try {
+        WriteAllOrFail(file, contents, temporary);
+      } catch (const FileError&) {
+        file.reset();
+        DeleteFileA(temporary.c_str());  // a copy that failed halfway, as on a full disk
+        throw;
+      }
+      return temporary;
+    }
+    const DWORD error = GetLastError();
+    if (error == ERROR_FILE_EXISTS && attempt < 100) continue;
+    if (FolderRefusal(error)) return std::nullopt;
+    Fail("write", temporary, error);
+  }
+}
+
+// A read-only or hidden file cannot be opened for writing, so it is made normal first.
+void WriteInPlace(const std::string& path, std::string_view contents) {
+  SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+  WriteAllOrFail(OpenOrFail("write", path, GENERIC_WRITE, CREATE_ALWAYS), contents, path);
 }
 
 }  // namespace
@@ -178,26 +210,30 @@ std::string RealFileSystem::ReadWholeFile(const std::string& path) const {
 
 // ReplaceFileA keeps the replaced file's security descriptor, attributes and streams, which
 // a rename would take from the copy.
-void RealFileSystem::CopyFileOver(const std::string& from, const std::string& to) {
-  const std::optional<std::string> temporary = TemporaryCopy(from, to);
+void RealFileSystem::WriteFileOver(const std::string& path, std::string_view contents) {
+  const std::optional<std::string> temporary = TemporaryFileWith(path, contents);
   if (temporary) {
-    if (ReplaceFileA(to.c_str(), temporary->c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
+    if (ReplaceFileA(path.c_str(), temporary->c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
                      nullptr, nullptr)) {
       return;
     }
     DWORD error = GetLastError();
     // The hosts file has gone and the copy has not taken its name: give it the name.
     if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT) {
-      if (MoveFileExA(temporary->c_str(), to.c_str(),
+      if (MoveFileExA(temporary->c_str(), path.c_str(),
                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         return;
       }
       error = GetLastError();
     }
     DeleteFileA(temporary->c_str());
-    if (!FolderRefusal(error)) Fail("replace", to, error);
+    if (!FolderRefusal(error)) Fail("replace", path, error);
   }
-  CopyInPlace(from, to);
+  WriteInPlace(path, contents);
+}
+
+void RealFileSystem::CopyFileOver(const std::string& from, const std::string& to) {
+  WriteFileOver(to, ReadWholeFile(from));
 }
 
 // The copy carries the source's attributes: a read-only hosts file gives a read-only
@@ -231,19 +267,21 @@ void RealFileSystem::SetAttributesNormal(const std::string& path) {
   if (!SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL)) Fail("set the attributes of", path);
 }
 
-void RealFileSystem::AppendToFile(const std::string& path,
-                                  std::initializer_list<std::string_view> pieces) {
-  const UniqueHandle file = OpenOrFail("append to", path, GENERIC_WRITE, OPEN_ALWAYS);
-  if (!SetFilePointerEx(file.get(), LARGE_INTEGER{}, nullptr, FILE_END)) Fail("append to", path);
-  for (std::string_view piece : pieces) {
-    while (!piece.empty()) {
-      const DWORD chunk = static_cast<DWORD>(std::min<size_t>(piece.size(), 1U << 30));
-      DWORD put = 0;
-      if (!WriteFile(file.get(), piece.data(), chunk, &put, nullptr)) Fail("append to", path);
-      piece.remove_prefix(put);
-    }
-  }
-  FlushOrFail(file, path);
+std::vector<std::string> RealFileSystem::FileNames(const std::string& folder) const {
+  std::vector<std::string> names;
+  WIN32_FIND_DATAA found{};
+  const UniqueFindHandle find(FindFirstFileA((folder + "\\*").c_str(), &found));
+  if (!find.valid()) return names;
+  do {
+    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) names.emplace_back(found.cFileName);
+  } while (FindNextFileA(find.get(), &found));
+  return names;
+}
+
+// DeleteFileA refuses a read-only file.
+void RealFileSystem::RemoveFile(const std::string& path) {
+  SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+  if (!DeleteFileA(path.c_str())) Fail("remove", path);
 }
 
 }  // namespace tsl

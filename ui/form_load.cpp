@@ -1,6 +1,7 @@
 #include "ui/form_load.h"
 
 #include "protection/hosts_file.h"
+#include "protection/protection_state.h"
 #include "resources/version.h"
 #include "settings/registry.h"
 
@@ -16,8 +17,8 @@ void Form_Load(const Machine& machine, std::string& hosts_file, WindowParts& win
     window.SetCaption(Label::Label3, "Your system has been analyzed and is ready to be protected.");
     window.SetCommand2Enabled(true);
   }
-  if (RegistryGetString(machine.registry, kHkeyLocalMachine, kSettingsKey, kBlockedValue, "") ==
-      "1") {
+  // "Blocked" = "1" alone is not believed: another program may have cleaned the hosts file.
+  if (CurrentProtectionState(machine, hosts_file) == ProtectionState::kOn) {
     window.SetCaption(Label::Label3,
                       window.Caption(Label::Label3) +
                           " However, it appears that TSL is already functioning on this computer.");

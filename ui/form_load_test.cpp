@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "protection/real_file_system.h"
 #include "testsupport/test_support.h"
 #include "ui/window_state.h"
@@ -28,23 +30,31 @@ class FormLoadTest : public ::testing::Test {
   std::string hosts_file_;
 };
 
-TEST_F(FormLoadTest, TheFourStartUpStates) {
+// "Already functioning" needs both the recorded state and a block section in the hosts
+// file; either alone shows the state that is off.
+TEST_F(FormLoadTest, TheFourStartUpStatesWithAndWithoutASection) {
+  const std::string section = "x\r\n\r\n#email snoop protection \r\n127.0.0.1     a\r\n\r\n";
+  const std::string cleaned = "x\r\n#email snoop protection\r\n";  // a changed header
   const struct {
     std::string status;
-    bool hosts_found;
+    std::optional<std::string> hosts;
     bool blocked;
     bool activate;
   } states[] = {
-      {std::string(kReady), true, false, true},
-      {std::string(kReady) + std::string(kAlready), true, true, false},
-      {std::string(kLabel3Created), false, false, false},
-      {std::string(kLabel3Created) + std::string(kAlready), false, true, false},
+      {std::string(kReady), "", false, true},
+      {std::string(kReady), section, false, true},
+      {std::string(kReady) + std::string(kAlready), section, true, false},
+      {std::string(kReady), "", true, true},
+      {std::string(kReady), cleaned, true, true},
+      {std::string(kLabel3Created), std::nullopt, false, false},
+      {std::string(kLabel3Created), std::nullopt, true, false},
   };
   for (const auto& state : states) {
+    SCOPED_TRACE(state.hosts.value_or("no hosts file") + (state.blocked ? ", blocked" : ""));
     const testing::TempDir windows;
     RealFileSystem files(windows.path());
     testing::ScratchRegistry registry;
-    if (state.hosts_found) testing::WriteBytes(windows.Join("hosts"), "");
+    if (state.hosts) testing::WriteBytes(windows.Join("hosts"), *state.hosts);
     if (state.blocked)
       RegistrySaveString(registry, kHkeyLocalMachine, kSettingsKey, "Blocked", "1");
     WindowState window;
@@ -53,14 +63,14 @@ TEST_F(FormLoadTest, TheFourStartUpStates) {
 
     EXPECT_EQ(window.Caption(Label::Label3), state.status);
     EXPECT_EQ(window.command2_enabled, state.activate) << state.status;
-    EXPECT_EQ(hosts_file, state.hosts_found ? windows.Join("hosts") : "");
+    EXPECT_EQ(hosts_file, state.hosts ? windows.Join("hosts") : "");
     EXPECT_EQ(window.Caption(Label::Label1), "TSL Version: 2.0.1");
     EXPECT_EQ(window.Caption(Label::Label2), "Tracking servers blocked: ");
   }
 }
 
 TEST_F(FormLoadTest, OnlyTheExactTextOneMeansBlocked) {
-  testing::WriteBytes(windows_.Join("hosts"), "");
+  testing::WriteBytes(windows_.Join("hosts"), "\r\n#email snoop protection \r\n\r\n");
   for (const RegistryValue& blocked :
        {RegistryValue{kRegSz, std::string("0\0", 2)}, RegistryValue{kRegSz, std::string("1 \0", 3)},
         RegistryValue{kRegSz, std::string(" 1\0", 3)},

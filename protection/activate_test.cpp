@@ -1,0 +1,81 @@
+// Activation over a hosts file that already holds a block section, and the backups it
+// keeps when the hosts file changed behind its back.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "protection/protection_fixture.h"
+
+namespace tsl {
+namespace {
+
+using testing::ReadBytes;
+using testing::WriteBytes;
+
+class ActivateTest : public testing::ProtectionFixture {
+ protected:
+  static std::string Section(std::string_view names) {
+    std::string section = "\r\n#email snoop protection \r\n";
+    for (const char name : names) section += "127.0.0.1     " + std::string(1, name) + "\r\n";
+    return section + "\r\n";
+  }
+  void SetBlockList(std::string_view names) {
+    std::string list;
+    for (const char name : names) list += std::string(1, name) + "\r\n";
+    WriteBytes(block_list_, list);
+  }
+  // Every file of AppFolder holding exactly these bytes.
+  [[nodiscard]] int CopiesInAppFolder(const std::string& bytes) const {
+    const auto entries = std::filesystem::directory_iterator(app_.path());
+    return static_cast<int>(std::count_if(begin(entries), end(entries), [&](const auto& entry) {
+      return entry.is_regular_file() && ReadBytes(entry.path().string()) == bytes;
+    }));
+  }
+};
+
+TEST_F(ActivateTest, ASectionAlreadyThereIsReplacedInItsPlace) {
+  WriteBytes(hosts_, "a\r\n");
+  SetBlockList("xy");
+  Activate();
+  WriteBytes(hosts_, "a\r\n" + Section("xy") + "after\r\n");
+  SetBlocked("0");  // the "Blocked" write did not stick
+  SetBlockList("xyz");
+  Activate();
+  EXPECT_EQ(ReadBytes(hosts_), "a\r\n" + Section("xyz") + "after\r\n");
+  EXPECT_EQ(ReadBytes(backup_), "a\r\n") << "the backup of the file before the section stays";
+}
+
+TEST_F(ActivateTest, RetriesAndStackedSectionsLeaveOneSection) {
+  WriteBytes(hosts_, "a\r\n");
+  SetBlockList("x");
+  for (int retry = 0; retry < 3; ++retry) {
+    SetBlocked("0");
+    Activate();
+  }
+  EXPECT_EQ(ReadBytes(hosts_), "a\r\n" + Section("x"));
+
+  WriteBytes(hosts_, "a\r\n" + Section("x") + "b\r\n" + Section("x") + Section("x"));
+  Activate();
+  EXPECT_EQ(ReadBytes(hosts_), "a\r\n" + Section("x") + "b\r\n");
+  Deactivate();
+  EXPECT_EQ(ReadBytes(hosts_), "a\r\nb\r\n");
+}
+
+// An anti-virus "clean" resets the hosts file while protection is on; the user turns
+// protection off and on again. The backup from before the first activation is kept.
+TEST_F(ActivateTest, TheFirstBackupSurvivesAHostsFileResetByAnotherProgram) {
+  const std::string first = "127.0.0.1 localhost\r\n10.0.0.6 printer\r\n";
+  WriteBytes(hosts_, first);
+  SetBlockList("x");
+  Activate();
+  WriteBytes(hosts_, "# reset by the anti-virus\r\n");
+  Deactivate();
+  Activate();
+  EXPECT_EQ(ReadBytes(backup_), "# reset by the anti-virus\r\n");
+  EXPECT_EQ(CopiesInAppFolder(first), 1);
+  EXPECT_EQ(ReadBytes(app_.Join("host.bak.000001")), first);
+}
+
+}  // namespace
+}  // namespace tsl

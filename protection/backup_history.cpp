@@ -1,0 +1,54 @@
+#include "protection/backup_history.h"
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "protection/block_section.h"
+
+namespace tsl {
+namespace {
+
+constexpr size_t kNumberDigits = 6;
+
+std::string HistoryPrefix() { return std::string(kHostsBackupName) + "."; }
+
+unsigned long HistoryNumber(std::string_view name) {
+  return std::stoul(std::string(name.substr(HistoryPrefix().size())));
+}
+
+std::string HistoryName(unsigned long number) {
+  std::string digits = std::to_string(number);
+  digits.insert(0, kNumberDigits - std::min(kNumberDigits, digits.size()), '0');
+  return HistoryPrefix() + digits;
+}
+
+}  // namespace
+
+bool IsBackupHistoryName(std::string_view name) {
+  const std::string prefix = HistoryPrefix();
+  return name.size() == prefix.size() + kNumberDigits && name.substr(0, prefix.size()) == prefix &&
+         std::all_of(name.begin() + static_cast<std::ptrdiff_t>(prefix.size()), name.end(),
+                     [](char c) { return c >= '0' && c <= '9'; });
+}
+
+void KeepBackupBeforeReplacing(const Machine& machine, std::string_view replacement) {
+  const std::string backup = machine.AppFile(kHostsBackupName);
+  if (!machine.files.FileExists(backup) || machine.files.ReadWholeFile(backup) == replacement) {
+    return;
+  }
+  std::vector<unsigned long> kept;
+  for (const std::string& name : machine.files.FileNames(machine.app_folder)) {
+    if (IsBackupHistoryName(name)) kept.push_back(HistoryNumber(name));
+  }
+  std::sort(kept.begin(), kept.end());
+  const unsigned long next = kept.empty() ? 1 : kept.back() + 1;
+  machine.files.CopyFileAtomically(backup, machine.AppFile(HistoryName(next)));
+  kept.push_back(next);
+  // The newest copies are the last ones.
+  for (size_t old = 0; old + kBackupHistoryLength < kept.size(); ++old) {
+    machine.files.RemoveFile(machine.AppFile(HistoryName(kept[old])));
+  }
+}
+
+}  // namespace tsl
