@@ -1,14 +1,24 @@
 #include "fuzz/properties.h"
 
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "protection/block_section.h"
+#include "protection/hosts_sections.h"
 #include "settings/regedit_file.h"
 
 namespace tsl {
 namespace {
+
+std::string WithoutCarriageReturnsBeforeLineFeeds(std::string text) {
+  std::string lf;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\r' || i + 1 == text.size() || text[i + 1] != '\n') lf.push_back(text[i]);
+  }
+  return lf;
+}
 
 std::vector<std::string> ReferenceLines(std::string_view text) {
   std::vector<std::string> lines;
@@ -41,6 +51,26 @@ bool BlockSectionFollowsTheLineRule(std::string_view block_list) {
   for (const std::string& line : lines) expected += "127.0.0.1     " + line + "\r\n";
   expected += "\r\n";
   return BlockEntries(block_list) == expected && CountBlockListLines(block_list) == lines.size();
+}
+
+bool BlockSectionsComeOutWhole(std::string_view input) {
+  if (input.empty()) return true;
+  const std::string_view rest = input.substr(1);
+  const size_t split = std::min<size_t>(static_cast<unsigned char>(input[0]), rest.size());
+  const std::string hosts(rest.substr(0, split));
+  std::string block_list(rest.substr(split));
+  block_list.erase(std::remove(block_list.begin(), block_list.end(), '\n'), block_list.end());
+  const std::string section = std::string(kSectionOpening) + BlockEntries(block_list);
+
+  const std::string alone = TakeOutBlockSections(hosts).text;
+  if (TakeOutBlockSections(hosts + section).text != alone) return false;
+  if (hosts.find(kSectionHeader) == std::string::npos &&
+      (alone != hosts || HoldsBlockSection(hosts))) {
+    return false;
+  }
+  // A lone CR at the end would join the LF that follows it into one line break.
+  if (!hosts.empty() && hosts.back() == '\r') return true;
+  return TakeOutBlockSections(hosts + WithoutCarriageReturnsBeforeLineFeeds(section)).text == alone;
 }
 
 bool RegeditWriteKeepsEveryOtherValue(std::string_view input) {

@@ -24,6 +24,7 @@ void ReplayCorpus(const std::string& name, Property property) {
 
 TEST(FuzzRegressionsTest, BlockSectionCorpus) {
   ReplayCorpus("block_section", BlockSectionFollowsTheLineRule);
+  ReplayCorpus("block_section", BlockSectionsComeOutWhole);
 }
 
 TEST(FuzzRegressionsTest, RegeditCorpus) {

@@ -93,36 +93,52 @@ class FaultInjectionTest : public ::testing::Test {
   std::string backup_ = app_.Join("host.bak");
 };
 
+// Also over an earlier backup of other bytes, which goes to the history first and must
+// never be lost on the way.
 TEST_F(FaultInjectionTest, ActivationFailingAtAnyStep) {
-  int steps = 0;
-  {
-    Prepare();
-    FaultyFileSystem counting(windows_.path(), -1);
-    WindowState window;
-    ActivateProtection(Machine{counting, registry_, app_.path()}, hosts_, window);
-    steps = counting.steps();
-    std::remove(backup_.c_str());
-  }
-  ASSERT_GE(steps, 4);  // backup, block list, attributes, append
-  for (int fail_at = 0; fail_at < steps; ++fail_at) {
-    SCOPED_TRACE("failing step " + std::to_string(fail_at));
-    Prepare();
-    RegistrySaveString(registry_, kHkeyLocalMachine, kSettingsKey, "Blocked", "0");
-    FaultyFileSystem files(windows_.path(), fail_at);
-    WindowState window;
-    window.command2_enabled = true;
-    try {
-      ActivateProtection(Machine{files, registry_, app_.path()}, hosts_, window);
-      FAIL() << "the failure was not reported";
-    } catch (const FileError& failure) {
-      EXPECT_FALSE(failure.path().empty());
-      EXPECT_NE(std::string(failure.what()).find(failure.path()), std::string::npos);
+  const std::string history = app_.Join("host.bak.000001");
+  for (const std::string earlier : {"", "an earlier backup\r\n"}) {
+    const auto prepare_backup = [&] {
+      std::remove(backup_.c_str());
+      std::remove(history.c_str());
+      if (!earlier.empty()) testing::WriteBytes(backup_, earlier);
+    };
+    int steps = 0;
+    {
+      Prepare();
+      prepare_backup();
+      FaultyFileSystem counting(windows_.path(), -1);
+      WindowState window;
+      ActivateProtection(Machine{counting, registry_, app_.path()}, hosts_, window);
+      steps = counting.steps();
     }
-    EXPECT_TRUE(OriginalRecoverable());
-    EXPECT_EQ(Blocked(), "0");
-    EXPECT_TRUE(window.command2_enabled);
-    EXPECT_EQ(window.Caption(Label::Label3), kLabel3Created);
-    std::remove(backup_.c_str());
+    // read, backup, block list, attributes, write; then read, list and copy the earlier one
+    ASSERT_GE(steps, earlier.empty() ? 5 : 8);
+    for (int fail_at = 0; fail_at < steps; ++fail_at) {
+      SCOPED_TRACE("failing step " + std::to_string(fail_at) + (earlier.empty() ? "" : ", earlier"));
+      Prepare();
+      prepare_backup();
+      RegistrySaveString(registry_, kHkeyLocalMachine, kSettingsKey, "Blocked", "0");
+      FaultyFileSystem files(windows_.path(), fail_at);
+      WindowState window;
+      window.command2_enabled = true;
+      try {
+        ActivateProtection(Machine{files, registry_, app_.path()}, hosts_, window);
+        FAIL() << "the failure was not reported";
+      } catch (const FileError& failure) {
+        EXPECT_FALSE(failure.path().empty());
+        EXPECT_NE(std::string(failure.what()).find(failure.path()), std::string::npos);
+      }
+      EXPECT_TRUE(OriginalRecoverable());
+      if (!earlier.empty()) {
+        EXPECT_TRUE(testing::ReadBytes(backup_) == earlier ||
+                    (testing::PathExists(history) && testing::ReadBytes(history) == earlier))
+            << "the earlier backup is lost";
+      }
+      EXPECT_EQ(Blocked(), "0");
+      EXPECT_TRUE(window.command2_enabled);
+      EXPECT_EQ(window.Caption(Label::Label3), kLabel3Created);
+    }
   }
 }
 
@@ -136,7 +152,7 @@ TEST_F(FaultInjectionTest, DeactivationFailingAtAnyStep) {
     DeactivateProtection(Machine{counting, registry_, app_.path()}, hosts_, window);
     steps = counting.steps();
   }
-  ASSERT_GE(steps, 2);  // attributes, copy
+  ASSERT_GE(steps, 4);  // read both, attributes, write
   for (int fail_at = 0; fail_at < steps; ++fail_at) {
     SCOPED_TRACE("failing step " + std::to_string(fail_at));
     Prepare();
