@@ -1,6 +1,6 @@
 // Activation and deactivation against block lists of growing size, next to the I/O floor:
-// a plain copy of a file as large as the appended section, flushed to disk as activation's
-// writes are. Each size runs in its own process, so its peak memory is its own.
+// a file as large as the section written as activation writes the hosts file, a flushed
+// copy that replaces it. Each size runs in its own process, so its peak memory is its own.
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -69,7 +69,7 @@ void MeasureOneSize(size_t names) {
   ::getrusage(RUSAGE_SELF, &usage);
   const double peak_mib = static_cast<double>(usage.ru_maxrss) / 1024.0;
 
-  // The floor: a file as large as the section activation appends, copied and flushed.
+  // The floor: a file as large as the section activation adds, replaced by a flushed copy.
   reset_hosts();
   ActivateProtection(machine, hosts, window);
   const double section_bytes =
@@ -93,7 +93,7 @@ void MeasureOneSize(size_t names) {
 }  // namespace tsl
 
 int main() {
-  std::printf("activation: median of %d runs; floor: copy + flush of the appended section\n",
+  std::printf("activation: median of %d runs; floor: flushed copy replacing a file of the section's size\n",
               tsl::kRuns);
   std::printf("%9s %10s %11s %13s %10s %6s %10s %10s\n", "names", "section", "activate",
               "deactivate", "floor", "ratio", "peak RSS", "RSS limit");

@@ -54,6 +54,7 @@ TEST_F(DeactivateTest, OnlyTheSectionComesOutOfAFileOthersChanged) {
        kOriginal + "x y\r\n"},
       {"two sections with a line between", kOriginal + kSection + "x y\r\n" + kSection,
        kOriginal + "x y\r\n"},
+      {"the backup, then two sections", kOriginal + kSection + kSection, kOriginal},
   };
   for (const auto& change : cases) {
     SCOPED_TRACE(change.what);
@@ -63,14 +64,6 @@ TEST_F(DeactivateTest, OnlyTheSectionComesOutOfAFileOthersChanged) {
     EXPECT_EQ(ReadBytes(hosts_), change.restored);
     ExpectTurnedOff();
   }
-}
-
-TEST_F(DeactivateTest, TheBackupFollowedBySectionsIsCopiedBack) {
-  const std::string no_final_break = "127.0.0.1 localhost";
-  ActivateOver(no_final_break);
-  WriteBytes(hosts_, no_final_break + kSection + kSection);
-  Deactivate();
-  EXPECT_EQ(ReadBytes(hosts_), no_final_break);
 }
 
 // A file with no section holds nothing of Tessaline's: another program put it there, or
