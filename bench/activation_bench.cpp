@@ -72,7 +72,8 @@ void MeasureOneSize(size_t names) {
   std::fclose(append);
   const double deactivate = MedianMilliseconds(
       [&] {
-        std::filesystem::copy_file(edited, hosts, std::filesystem::copy_options::overwrite_existing);
+        std::filesystem::copy_file(edited, hosts,
+                                   std::filesystem::copy_options::overwrite_existing);
       },
       [&] { DeactivateProtection(machine, hosts, window); });
   rusage usage{};
@@ -103,8 +104,9 @@ void MeasureOneSize(size_t names) {
 }  // namespace tsl
 
 int main() {
-  std::printf("activation: median of %d runs; floor: flushed copy replacing a file of the section's size\n",
-              tsl::kRuns);
+  std::printf(
+      "activation: median of %d runs; floor: flushed copy replacing a file of the section's size\n",
+      tsl::kRuns);
   std::printf("%9s %10s %11s %13s %10s %6s %10s %10s\n", "names", "section", "activate",
               "deactivate", "floor", "ratio", "peak RSS", "RSS limit");
   std::printf("%9s %10s %11s %13s %10s %6s %10s %10s\n", "", "MiB", "ms", "ms", "ms", "", "MiB",

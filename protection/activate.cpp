@@ -42,8 +42,8 @@ void ActivateProtection(const Machine& machine, const std::string& hosts_file,
     KeepBackupBeforeReplacing(machine, before);
     machine.files.CopyFileAtomically(hosts_file, backup);
   }
-  const std::string extended = WithBlockSection(
-      without, machine.files.ReadWholeFile(machine.AppFile(kBlockListName)));
+  const std::string extended =
+      WithBlockSection(without, machine.files.ReadWholeFile(machine.AppFile(kBlockListName)));
   machine.files.SetAttributesNormal(hosts_file);
   machine.files.WriteFileOver(hosts_file, extended);
 

@@ -42,9 +42,9 @@ TEST_F(BackupHistoryTest, AnUnchangedBackupIsNotCopied) {
 }
 
 TEST_F(BackupHistoryTest, OnlyTheHistorysOwnNamesAreCountedOrRemoved) {
-  const std::vector<std::string> others = {"host.bak.00001", "host.bak.0000001", "host.bak.old",
-                                           "host.bak.00000x", "host.bak.999999.1",
-                                           "Host.bak.000001", "xhost.bak.000001"};
+  const std::vector<std::string> others = {
+      "host.bak.00001",    "host.bak.0000001", "host.bak.old",    "host.bak.00000x",
+      "host.bak.999999.1", "Host.bak.000001",  "xhost.bak.000001"};
   for (const std::string& name : others) {
     EXPECT_FALSE(IsBackupHistoryName(name)) << name;
     WriteBytes(app_.Join(name), "keep");

@@ -66,8 +66,7 @@ TEST(KilledActivationTest, TheHostsFileIsAlwaysTheOldOrTheNewOne) {
   }
   testing::WriteBytes(app.Join("data.dat"), block_list);
   const auto start_child = [&] {
-    return std::make_unique<testing::ChildProcess>("KilledActivationChild.Activate",
-                                                   kChildFolders,
+    return std::make_unique<testing::ChildProcess>("KilledActivationChild.Activate", kChildFolders,
                                                    windows.path() + "|" + app.path());
   };
 
@@ -82,10 +81,12 @@ TEST(KilledActivationTest, TheHostsFileIsAlwaysTheOldOrTheNewOne) {
   for (int step = 0; step < kKills || (finished == 0 && step < 2 * kKills); ++step) {
     // Spread over the child's whole run and a little beyond, then further beyond for a
     // machine so busy that a run took longer than the one measured.
-    const auto delay = step < kKills ? whole * step * 5 / (4 * kKills) : whole * (step - kKills + 2);
-    SCOPED_TRACE("killed after " +
-                 std::to_string(std::chrono::duration_cast<std::chrono::milliseconds>(delay).count()) +
-                 " ms");
+    const auto delay =
+        step < kKills ? whole * step * 5 / (4 * kKills) : whole * (step - kKills + 2);
+    SCOPED_TRACE(
+        "killed after " +
+        std::to_string(std::chrono::duration_cast<std::chrono::milliseconds>(delay).count()) +
+        " ms");
     testing::WriteBytes(hosts, original);
     std::remove(app.Join("host.bak").c_str());
     const auto child = start_child();

@@ -115,7 +115,8 @@ TEST_F(FaultInjectionTest, ActivationFailingAtAnyStep) {
     // read, backup, block list, attributes, write; then read, list and copy the earlier one
     ASSERT_GE(steps, earlier.empty() ? 5 : 8);
     for (int fail_at = 0; fail_at < steps; ++fail_at) {
-      SCOPED_TRACE("failing step " + std::to_string(fail_at) + (earlier.empty() ? "" : ", earlier"));
+      SCOPED_TRACE("failing step " + std::to_string(fail_at) +
+                   (earlier.empty() ? "" : ", earlier"));
       Prepare();
       prepare_backup();
       RegistrySaveString(registry_, kHkeyLocalMachine, kSettingsKey, "Blocked", "0");

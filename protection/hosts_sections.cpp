@@ -31,9 +31,9 @@ bool IsEntry(std::string_view content) {
 // One section, or several that touch: from its opening line break (or its header line)
 // to the end of its last line.
 struct Run {
-  size_t opening;      // where the line break before the first header begins
-  size_t header;       // where the first header line begins
-  size_t end;          // after the last line that belongs to it
+  size_t opening;  // where the line break before the first header begins
+  size_t header;   // where the first header line begins
+  size_t end;      // after the last line that belongs to it
 };
 
 // The opening line break goes unless the line before it is not empty and lines follow.

@@ -20,8 +20,8 @@ std::string ToLf(std::string text) {
 }
 
 TEST(HostsSectionsTest, TheSectionComesOutAndTheFileComesBackByteForByte) {
-  for (const std::string original : {"", "127.0.0.1 localhost\r\n", "127.0.0.1 localhost",
-                                     "a\r\n\r\n", "a\n", "a\r", "\r\n"}) {
+  for (const std::string original :
+       {"", "127.0.0.1 localhost\r\n", "127.0.0.1 localhost", "a\r\n\r\n", "a\n", "a\r", "\r\n"}) {
     SCOPED_TRACE(original);
     EXPECT_EQ(Without(original + kSection), original);
     EXPECT_EQ(FindBlockSections(original + kSection).size(), 1U);
@@ -50,8 +50,7 @@ TEST(HostsSectionsTest, ASectionOthersChangedIsStillFound) {
   EXPECT_EQ(Without("a" + kSection.substr(0, kSection.size() - 4)), "a");
   EXPECT_EQ(Without("a\r\n\r\n#email snoop protection "), "a\r\n");
   // The ending empty line removed and a line written after the section.
-  EXPECT_EQ(Without("a\r\n\r\n#email snoop protection \r\n127.0.0.1     x\r\nb\r\n"),
-            "a\r\nb\r\n");
+  EXPECT_EQ(Without("a\r\n\r\n#email snoop protection \r\n127.0.0.1     x\r\nb\r\n"), "a\r\nb\r\n");
   // Leading empty lines trimmed, so that the header is the first line.
   EXPECT_EQ(Without("#email snoop protection \r\n127.0.0.1     x\r\n\r\nb\r\n"), "b\r\n");
 }

@@ -273,7 +273,8 @@ std::vector<std::string> RealFileSystem::FileNames(const std::string& folder) co
   const UniqueFindHandle find(FindFirstFileA((folder + "\\*").c_str(), &found));
   if (!find.valid()) return names;
   do {
-    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) names.emplace_back(found.cFileName);
+    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
+      names.emplace_back(found.cFileName);
   } while (FindNextFileA(find.get(), &found));
   return names;
 }
