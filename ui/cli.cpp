@@ -20,7 +20,7 @@ constexpr std::string_view kUsage =
     "  deactivate  restore the hosts file from its backup\n"
     "  refresh     while protection is on, block the servers of the current block list\n";
 
-constexpr std::string_view kCommands[] = {"status",  "state",     "activate", "deactivate",
+constexpr std::string_view kCommands[] = {"status",  "state",  "activate", "deactivate",
                                           "refresh", "--help", "--version"};
 
 void PrintStatus(const WindowState& window, std::ostream& out) {
@@ -106,8 +106,8 @@ int RunCommand(const std::vector<std::string>& args, const Machine& machine, std
                std::ostream& err) {
   const std::string command = args.empty() ? "status" : args.front();
   int status = kExitDone;
-  if (args.size() > 1 || std::find(std::begin(kCommands), std::end(kCommands), command) ==
-                              std::end(kCommands)) {
+  if (args.size() > 1 ||
+      std::find(std::begin(kCommands), std::end(kCommands), command) == std::end(kCommands)) {
     err << kUsage;
     status = kExitUsage;
   } else if (command == "--help") {

@@ -42,7 +42,9 @@ class CliProgram {
     writer_.reset();  // the program's copy is the only writer now
   }
 
-  [[nodiscard]] bool Running() const { return WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT; }
+  [[nodiscard]] bool Running() const {
+    return WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT;
+  }
   void CloseReader() { reader_.reset(); }
 
   // Everything the program writes, until it ends.

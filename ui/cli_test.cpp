@@ -179,8 +179,8 @@ TEST_F(CliTest, EveryFailureIsOneLineAndStatusOne) {
   err_.str("");
   const std::string odd_path = app_.Join("odd\x1b]0;title\x07");
   EXPECT_EQ(ReportingFailures(err_, [&]() -> int { throw FileError("read", odd_path, "x"); }), 1);
-  EXPECT_EQ(err_.str(), "tessaline: Could not read \"" + app_.Join("odd") +
-                            "\\x1b]0;title\\x07\": x\n");
+  EXPECT_EQ(err_.str(),
+            "tessaline: Could not read \"" + app_.Join("odd") + "\\x1b]0;title\\x07\": x\n");
   err_.str("");
   EXPECT_EQ(ReportingFailures(err_, []() -> int { throw 42; }), 1);
   EXPECT_EQ(err_.str(), "tessaline: An unexpected failure ended Tessaline.\n");
