@@ -244,10 +244,7 @@ TEST_F(InstallerTest, AnUpgradeWhileProtectionIsOffLeavesItOff) {
 std::string DeactivatedCopy(const std::string& hosts, const std::string& backup) {
   const testing::TempDir windows;
   const testing::TempDir app;
-  CreateDirectoryA(windows.Join("system32").c_str(), nullptr);
-  CreateDirectoryA(windows.Join("system32\\drivers").c_str(), nullptr);
-  CreateDirectoryA(windows.Join("system32\\drivers\\etc").c_str(), nullptr);
-  const std::string copy = windows.Join("system32\\drivers\\etc\\hosts");
+  const std::string copy = windows.Join("hosts");
   testing::WriteBytes(copy, testing::ReadBytes(hosts));
   testing::WriteBytes(app.Join("host.bak"), testing::ReadBytes(backup));
   RealFileSystem files(windows.path());
