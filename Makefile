@@ -1,13 +1,13 @@
 # The two commands: `make test` and `make run`. Everything else is a step of those, or of a
 # release (`make installer`, `make dist`).
 .PHONY: test run deps native windows installer dist test-native test-asan test-windows \
-	test-installer fuzz fuzz-smoke lint format
+	test-installer test-deploying fuzz fuzz-smoke lint format
 
 JOBS ?= $(shell nproc)
 # Extra settings for both presets, e.g. CMAKE_FLAGS=-DTSL_WARNINGS_AS_ERRORS=ON (as CI does).
 CMAKE_FLAGS ?=
 
-test: deps test-native test-asan test-windows test-installer fuzz-smoke lint
+test: deps test-native test-asan test-windows test-installer test-deploying fuzz-smoke lint
 
 run: deps windows
 	scripts/run-window
@@ -43,6 +43,10 @@ test-windows: windows
 
 test-installer: installer
 	scripts/test-installer
+
+# The command blocks of docs/deploying.md, as its first lines describe.
+test-deploying: installer
+	scripts/test-deploying
 
 # Each fuzz target for FUZZ_SECONDS (default 60); `make test` runs a 20-second smoke of each.
 fuzz:

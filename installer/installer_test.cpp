@@ -8,12 +8,14 @@
 
 #include "build_facts.h"
 #include "protection/block_section.h"
+#include "protection/protection.h"
 #include "protection/real_file_system.h"
 #include "resources/version.h"
 #include "settings/registry.h"
 #include "support/win32_handle.h"
 #include "testsupport/test_support.h"
 #include "ui/form_load.h"
+#include "ui/window_state.h"
 #include "ui/win32/controls.h"
 
 namespace tsl {
@@ -23,6 +25,8 @@ constexpr std::string_view kUninstallKey =
     "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tessaline";
 
 std::string SetupProgram() { return "tessaline-setup-" + VersionText() + ".exe"; }
+// The same installer with installer/next_list.dat as its block list.
+constexpr std::string_view kNextListSetup = "installer\\next-list\\tessaline-setup.exe";
 
 // Runs a command line and waits for it; returns its exit status.
 DWORD RunAndWait(const std::string& command) {
@@ -107,6 +111,18 @@ class InstallerTest : public ::testing::Test {
     return RegistryGetString(*registry_, kHkeyLocalMachine, kUninstallKey, "InstallLocation", "");
   }
   void Install() { ASSERT_EQ(RunAndWait(SetupProgram() + " /S"), 0U); }
+  // The installed console program's exit status for one command.
+  DWORD Cli(const std::string& command) const {
+    return RunAndWait("\"" + InstallFolder() + "\\tessaline-cli.exe\" " + command);
+  }
+  // The entries the installed block list makes, which the hosts file holds while
+  // protection is on.
+  std::string InstalledEntries() const {
+    return BlockEntries(testing::ReadBytes(InstallFolder() + "\\data.dat"));
+  }
+  bool HoldsEntries(const std::string& entries) const {
+    return testing::ReadBytes(hosts_).find(entries) != std::string::npos;
+  }
   // The uninstaller runs from a copy of itself, so it is done when its last step, the
   // removal of its Add/Remove entry, is.
   void Uninstall() {
@@ -124,7 +140,7 @@ TEST_F(InstallerTest, InstallActivateAndUninstallLeaveTheHostsFileAsItWas) {
   Install();
   const std::string folder = InstallFolder();
   ASSERT_FALSE(folder.empty());
-  for (const char* file : {"tessaline.exe", "data.dat", "uninstall.exe"}) {
+  for (const char* file : {"tessaline.exe", "tessaline-cli.exe", "data.dat", "uninstall.exe"}) {
     EXPECT_TRUE(testing::PathExists(folder + "\\" + file)) << file;
   }
   const std::string servers =
@@ -152,6 +168,120 @@ TEST_F(InstallerTest, InstallActivateAndUninstallLeaveTheHostsFileAsItWas) {
   EXPECT_FALSE(testing::PathExists(folder));
   EXPECT_EQ(registry_->Read(kHkeyLocalMachine, kSettingsKey, "Servers"), std::nullopt);
   EXPECT_EQ(InstallFolder(), "");
+}
+
+TEST_F(InstallerTest, ASilentInstallWithActivateTurnsProtectionOn) {
+  ASSERT_EQ(RunAndWait(SetupProgram() + " /S /ACTIVATE"), 0U);
+  EXPECT_EQ(Setting("Blocked"), "1");
+  EXPECT_TRUE(HoldsEntries(InstalledEntries()));
+  EXPECT_EQ(testing::ReadBytes(InstallFolder() + "\\host.bak"), original_hosts_)
+      << "the backup lies beside the console program, where the window finds it";
+  EXPECT_EQ(Cli("state"), 0U);
+
+  // Already on: the install refreshes the section and succeeds.
+  ASSERT_EQ(RunAndWait(SetupProgram() + " /S /ACTIVATE"), 0U);
+  EXPECT_EQ(Cli("state"), 0U);
+  EXPECT_EQ(testing::ReadBytes(InstallFolder() + "\\host.bak"), original_hosts_);
+
+  Uninstall();
+  EXPECT_EQ(testing::ReadBytes(hosts_), original_hosts_);
+}
+
+// Another program holds the hosts file open with no sharing, so every read of it fails.
+class HostsFileHeldOpen {
+ public:
+  explicit HostsFileHeldOpen(const std::string& hosts)
+      : file_(CreateFileA(hosts.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                          FILE_ATTRIBUTE_NORMAL, nullptr)) {
+    EXPECT_TRUE(file_.valid());
+  }
+
+ private:
+  UniqueHandle file_;
+};
+
+TEST_F(InstallerTest, AnActivationThatFailsLeavesTheProgramInstalledWithStatusFive) {
+  {
+    const HostsFileHeldOpen held(hosts_);
+    EXPECT_EQ(RunAndWait(SetupProgram() + " /S /ACTIVATE"), 5U);
+  }
+  const std::string folder = InstallFolder();
+  ASSERT_FALSE(folder.empty());
+  EXPECT_TRUE(testing::PathExists(folder + "\\tessaline-cli.exe"));
+  EXPECT_NE(Setting("Blocked"), "1");
+  EXPECT_EQ(testing::ReadBytes(hosts_), original_hosts_);
+  EXPECT_EQ(Cli("state"), 4U);
+}
+
+TEST_F(InstallerTest, AnUpgradeWhileProtectionIsOnBlocksTheNewList) {
+  ASSERT_EQ(RunAndWait(SetupProgram() + " /S /ACTIVATE"), 0U);
+  const std::string first_list = InstalledEntries();
+  ASSERT_TRUE(HoldsEntries(first_list));
+
+  ASSERT_EQ(RunAndWait(std::string(kNextListSetup) + " /S"), 0U);
+  const std::string next_list = InstalledEntries();
+  ASSERT_NE(next_list, first_list);
+  EXPECT_TRUE(HoldsEntries(next_list)) << testing::ReadBytes(hosts_);
+  EXPECT_EQ(testing::ReadBytes(hosts_).substr(0, original_hosts_.size()), original_hosts_);
+  EXPECT_EQ(Setting("Blocked"), "1");
+  EXPECT_EQ(Setting("Servers"), "3");
+  EXPECT_EQ(testing::ReadBytes(InstallFolder() + "\\host.bak"), original_hosts_);
+
+  EXPECT_EQ(Cli("deactivate"), 0U);
+  EXPECT_EQ(testing::ReadBytes(hosts_), original_hosts_);
+}
+
+TEST_F(InstallerTest, AnUpgradeWhileProtectionIsOffLeavesItOff) {
+  Install();
+  ASSERT_EQ(RunAndWait(std::string(kNextListSetup) + " /S"), 0U);
+  EXPECT_EQ(testing::ReadBytes(hosts_), original_hosts_);
+  EXPECT_NE(Setting("Blocked"), "1");
+  EXPECT_EQ(Cli("state"), 4U);
+}
+
+// What deactivation makes of the hosts file and backup as they stand now, worked out on
+// copies of them.
+std::string DeactivatedCopy(const std::string& hosts, const std::string& backup) {
+  const testing::TempDir windows;
+  const testing::TempDir app;
+  const std::string copy = windows.Join("hosts");
+  testing::WriteBytes(copy, testing::ReadBytes(hosts));
+  testing::WriteBytes(app.Join("host.bak"), testing::ReadBytes(backup));
+  RealFileSystem files(windows.path());
+  testing::ScratchRegistry registry;
+  RegistrySaveString(registry, kHkeyLocalMachine, kSettingsKey, "Blocked", "1");
+  const Machine machine{files, registry, app.path()};
+  WindowState window;
+  DeactivateProtection(machine, copy, window);
+  return testing::ReadBytes(copy);
+}
+
+// The uninstaller takes the section back through the console program: the hosts file ends
+// as deactivation leaves it, a line added since activation included.
+TEST_F(InstallerTest, TheUninstallerDeactivatesThroughTheConsoleProgram) {
+  ASSERT_EQ(RunAndWait(SetupProgram() + " /S /ACTIVATE"), 0U);
+  const std::string folder = InstallFolder();
+  testing::WriteBytes(hosts_, testing::ReadBytes(hosts_) + "10.0.0.6 printer\r\n");
+  const std::string expected = DeactivatedCopy(hosts_, folder + "\\host.bak");
+  Uninstall();
+  EXPECT_EQ(testing::ReadBytes(hosts_), expected);
+  EXPECT_FALSE(testing::PathExists(folder));
+}
+
+TEST_F(InstallerTest, AnUninstallWhoseDeactivationFailsRemovesNothing) {
+  ASSERT_EQ(RunAndWait(SetupProgram() + " /S /ACTIVATE"), 0U);
+  const std::string folder = InstallFolder();
+  const std::string protected_hosts = testing::ReadBytes(hosts_);
+  {
+    const HostsFileHeldOpen held(hosts_);
+    EXPECT_EQ(RunAndWait("\"" + folder + "\\uninstall.exe\" /S _?=" + folder), 6U);
+  }
+  for (const char* file : {"tessaline.exe", "tessaline-cli.exe", "data.dat", "host.bak"}) {
+    EXPECT_TRUE(testing::PathExists(folder + "\\" + file)) << file;
+  }
+  EXPECT_EQ(InstallFolder(), folder);
+  EXPECT_EQ(Setting("Blocked"), "1");
+  EXPECT_EQ(testing::ReadBytes(hosts_), protected_hosts);
 }
 
 TEST_F(InstallerTest, AnUpgradeKeepsTheStateAndTheBackup) {

@@ -1,7 +1,11 @@
 ; The Tessaline installer. Defines passed by the build: VERSION (major.minor.revision) and
 ; FILE_VERSION (all four numbers), both from resources/version.h; RUNNING_MUTEX, the mutex
-; the program holds while it runs; SIGN, the signing script; PROGRAM (already signed),
-; BLOCK_LIST, README, LICENSE, ICON, OUTFILE.
+; the program holds while it runs; SIGN, the signing script; PROGRAM and CLI_PROGRAM (the
+; window and console programs, already signed), BLOCK_LIST, README, LICENSE, ICON, OUTFILE.
+; Exit statuses: 0 done; 2 folder refused; 3 uninstall cancelled at the no-backup question;
+; 4 the program is running; 5 installed, but protection could not be turned on (or its
+; block list refreshed); 6 the uninstaller could not take the block section back, nothing
+; was removed.
 ; servers.nsh defines SERVERS, the number of entries of data.dat.
 ; A 64-bit installer for the 64-bit program: it sees the 64-bit registry and Program Files
 ; and the real System32 without redirection.
@@ -45,12 +49,16 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "Copyright (c) 2026 ${COMPANY}"
 !insertmacro MUI_PAGE_LICENSE "${LICENSE}"
 !insertmacro MUI_PAGE_INSTFILES
 !define MUI_FINISHPAGE_RUN "$INSTDIR\tessaline.exe"
+; The finish page's second check box turns protection on, as /ACTIVATE does.
+!define MUI_FINISHPAGE_SHOWREADME ""
+!define MUI_FINISHPAGE_SHOWREADME_NOTCHECKED
+!define MUI_FINISHPAGE_SHOWREADME_TEXT "Turn protection on"
+!define MUI_FINISHPAGE_SHOWREADME_FUNCTION TurnProtectionOn
 !insertmacro MUI_PAGE_FINISH
 !insertmacro MUI_UNPAGE_CONFIRM
 !insertmacro MUI_UNPAGE_INSTFILES
 !insertmacro MUI_LANGUAGE "English"
 
-; The hosts file as the program finds it: the later of the two candidates that exists.
 ; Ends the installer or uninstaller, with status 4, while the program runs.
 !macro RefuseWhileRunning
   System::Call 'kernel32::OpenMutexW(i 0x00100000, i 0, w "${RUNNING_MUTEX}") p .r0'
@@ -62,19 +70,43 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "Copyright (c) 2026 ${COMPANY}"
   ${EndIf}
 !macroend
 
-!macro FindHostsFile result
-  StrCpy ${result} ""
-  ${If} ${FileExists} "$WINDIR\system32\drivers\etc\hosts"
-    StrCpy ${result} "$WINDIR\system32\drivers\etc\hosts"
-  ${EndIf}
-  ${If} ${FileExists} "$WINDIR\hosts"
-    StrCpy ${result} "$WINDIR\hosts"
-  ${EndIf}
+; Runs the console program with one command; leaves its exit status in $0 and what it
+; printed in $1. Every change to the hosts file goes through it, under its lock.
+!macro RunConsoleProgram command
+  nsExec::ExecToStack '"$INSTDIR\tessaline-cli.exe" ${command}'
+  Pop $0
+  Pop $1
 !macroend
+
+; Turns protection on through the console program; when it is already on, the section is
+; made anew from the installed block list. A failure leaves the program installed and makes
+; the installer's status 5.
+Function TurnProtectionOn
+  !insertmacro RunConsoleProgram state
+  ${If} $0 == 0
+    !insertmacro RunConsoleProgram refresh
+  ${Else}
+    !insertmacro RunConsoleProgram activate
+  ${EndIf}
+  ${If} $0 != 0
+    MessageBox MB_ICONEXCLAMATION "${PRODUCT} is installed, but could not turn protection \
+        on: $1" /SD IDOK
+    SetErrorLevel 5
+  ${EndIf}
+FunctionEnd
+
+Var Activate
 
 Function .onInit
   SetRegView 64
   !insertmacro RefuseWhileRunning
+  ; /ACTIVATE: turn protection on once installed.
+  ${GetParameters} $0
+  ClearErrors
+  ${GetOptions} $0 "/ACTIVATE" $1
+  ${IfNot} ${Errors}
+    StrCpy $Activate 1
+  ${EndIf}
   ; An upgrade goes where the earlier version is.
   ReadRegStr $0 HKLM "${UNINSTALL_KEY}" "InstallLocation"
   ${If} $0 != ""
@@ -99,8 +131,9 @@ FunctionEnd
 Section "Tessaline"
   SetShellVarContext all
   SetOutPath "$INSTDIR"
-  ; The program, its block list and its papers; an earlier "Blocked" and host.bak stay.
+  ; The programs, the block list and the papers; an earlier "Blocked" and host.bak stay.
   File "/oname=tessaline.exe" "${PROGRAM}"
+  File "/oname=tessaline-cli.exe" "${CLI_PROGRAM}"
   File "/oname=data.dat" "${BLOCK_LIST}"
   File "/oname=README.md" "${README}"
   File "/oname=LICENSE.txt" "${LICENSE}"
@@ -122,6 +155,18 @@ Section "Tessaline"
   ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
   IntFmt $0 "0x%08X" $0
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" $0
+
+  ; An upgrade while protection is on blocks the new list at once; protection that is off
+  ; (status 4) stays off.
+  !insertmacro RunConsoleProgram refresh
+  ${If} $0 != 0
+  ${AndIf} $0 != 4
+    MessageBox MB_ICONEXCLAMATION "${PRODUCT} is installed, but could not block the servers \
+        of its new list: $1" /SD IDOK
+    SetErrorLevel 5
+  ${ElseIf} $Activate == 1
+    Call TurnProtectionOn
+  ${EndIf}
 SectionEnd
 
 Function un.onInit
@@ -132,7 +177,7 @@ FunctionEnd
 Section "Uninstall"
   SetShellVarContext all
   ; Removing the program never leaves the block section behind with no way back: while
-  ; protection is on, the hosts file is restored from the backup first.
+  ; protection is on, the console program deactivates it first, as the window would.
   StrCpy $R9 0
   ReadRegStr $0 HKLM "${SETTINGS_KEY}" "Blocked"
   ; Protection is on with nothing to restore it from: the user decides; a silent uninstall
@@ -149,34 +194,18 @@ Section "Uninstall"
   ${EndIf}
   ${If} $0 == "1"
   ${AndIf} ${FileExists} "$INSTDIR\host.bak"
-    !insertmacro FindHostsFile $1
-    ${If} $1 == ""
-      StrCpy $1 "$WINDIR\system32\drivers\etc\hosts"
-    ${EndIf}
-    SetFileAttributes "$1" NORMAL
-    ; A copy beside the hosts file takes its place whole, as the program restores it; where
-    ; the folder refuses the copy or the swap, the backup is copied over it in place.
-    StrCpy $3 "$1.tsl-uninst"
-    System::Call 'kernel32::CopyFileW(w "$INSTDIR\host.bak", w "$3", i 0) i .r2'
-    ${If} $2 != 0
-      ; 2: REPLACEFILE_IGNORE_MERGE_ERRORS
-      System::Call 'kernel32::ReplaceFileW(w "$1", w "$3", p 0, i 2, p 0, p 0) i .r2'
-      Delete "$3"
-    ${EndIf}
-    ${If} $2 == 0
-      System::Call 'kernel32::CopyFileW(w "$INSTDIR\host.bak", w "$1", i 0) i .r2'
-    ${EndIf}
-    ${If} $2 == 0
-      MessageBox MB_ICONSTOP "Could not restore the hosts file $1 from $INSTDIR\host.bak. \
+    !insertmacro RunConsoleProgram deactivate
+    ${If} $0 != 0
+      MessageBox MB_ICONSTOP "Could not take the block section out of the hosts file: $1\
           Nothing was removed." /SD IDOK
-      SetErrorLevel 2
-      Abort
+      SetErrorLevel 6
+      Quit
     ${EndIf}
-    WriteRegStr HKLM "${SETTINGS_KEY}" "Blocked" "0"
     StrCpy $R9 1
   ${EndIf}
 
   Delete "$INSTDIR\tessaline.exe"
+  Delete "$INSTDIR\tessaline-cli.exe"
   Delete "$INSTDIR\data.dat"
   Delete "$INSTDIR\README.md"
   Delete "$INSTDIR\LICENSE.txt"

@@ -1,6 +1,10 @@
 #include "ui/cli.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <iterator>
+
+#include "protection/protection_state.h"
 #include "ui/failure_report.h"
 #include "ui/form_load.h"
 #include "ui/window_state.h"
@@ -9,10 +13,15 @@ namespace tsl {
 namespace {
 
 constexpr std::string_view kUsage =
-    "usage: tessaline [status | activate | deactivate | --help | --version]\n"
+    "usage: tessaline [status | state | activate | deactivate | refresh | --help | --version]\n"
     "  status      show whether the hosts file was found and protection is on (default)\n"
+    "  state       print one word for scripts: on, off, section-missing or no-hosts-file\n"
     "  activate    back the hosts file up and redirect the tracking servers to 127.0.0.1\n"
-    "  deactivate  restore the hosts file from its backup\n";
+    "  deactivate  restore the hosts file from its backup\n"
+    "  refresh     while protection is on, block the servers of the current block list\n";
+
+constexpr std::string_view kCommands[] = {"status",  "state",  "activate", "deactivate",
+                                          "refresh", "--help", "--version"};
 
 void PrintStatus(const WindowState& window, std::ostream& out) {
   out << Printable(window.Caption(Label::Label3)) << '\n'
@@ -30,7 +39,18 @@ int Run(const std::string& command, const Machine& machine, std::ostream& out, s
     PrintStatus(window, out);
     return kExitDone;
   }
-  if (command == "activate") {
+  if (command == "state") {
+    const ProtectionState state = CurrentProtectionState(machine, hosts_file);
+    out << StateWord(state) << '\n';
+    return state == ProtectionState::kOn ? kExitDone : kExitOff;
+  }
+  if (command == "refresh") {
+    if (CurrentProtectionState(machine, hosts_file) != ProtectionState::kOn) {
+      err << "Protection is off; nothing to refresh.\n";
+      return kExitOff;
+    }
+    ActivateProtection(machine, hosts_file, window);
+  } else if (command == "activate") {
     if (!window.command2_enabled) {
       err << "Activate is not available: " << Printable(window.Caption(Label::Label3)) << '\n';
       return kExitNotAvailable;
@@ -86,8 +106,8 @@ int RunCommand(const std::vector<std::string>& args, const Machine& machine, std
                std::ostream& err) {
   const std::string command = args.empty() ? "status" : args.front();
   int status = kExitDone;
-  if (args.size() > 1 || (command != "status" && command != "activate" && command != "deactivate" &&
-                          command != "--help" && command != "--version")) {
+  if (args.size() > 1 ||
+      std::find(std::begin(kCommands), std::end(kCommands), command) == std::end(kCommands)) {
     err << kUsage;
     status = kExitUsage;
   } else if (command == "--help") {

@@ -1,4 +1,5 @@
-// The POSIX command-line front end: the window's load event and buttons as commands.
+// The command-line front end (tessaline on POSIX, tessaline-cli.exe on Windows): the
+// window's load event and buttons as commands.
 #pragma once
 
 #include <functional>
@@ -11,11 +12,12 @@
 
 namespace tsl {
 
-// Exit statuses: done, a step failed, usage error, not available.
+// Exit statuses: done, a step failed, usage error, not available, protection is not on.
 inline constexpr int kExitDone = 0;
 inline constexpr int kExitFailed = 1;
 inline constexpr int kExitUsage = 2;
 inline constexpr int kExitNotAvailable = 3;
+inline constexpr int kExitOff = 4;
 
 // Runs one command (args exclude the program name) and returns the exit status. A failed
 // step is reported on err as one line, with status 1; so is output that could not be

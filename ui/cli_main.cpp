@@ -1,13 +1,11 @@
-#include <csignal>
 #include <iostream>
 
 #include "protection/real_file_system.h"
 #include "ui/cli.h"
+#include "ui/console_output.h"
 
 int main(int argc, char** argv) {
-  // A reader that went away is reported as a write that failed, not by a signal that might
-  // end the program halfway through an operation.
-  std::signal(SIGPIPE, SIG_IGN);
+  tsl::PrepareConsoleOutput();
   return tsl::ReportingFailures(std::cerr, [&] {
     tsl::RealFileSystem files(tsl::SystemWindowsDirectory());
     const auto registry = tsl::OpenSystemRegistry();

@@ -1,0 +1,116 @@
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "build_facts.h"
+#include "protection/real_file_system.h"
+#include "support/win32_handle.h"
+#include "testsupport/test_support.h"
+#include "ui/cli.h"
+#include "ui/form_load.h"
+
+namespace tsl {
+namespace {
+
+// tessaline-cli.exe, built beside the tests, started with its standard output on a pipe.
+class CliProgram {
+ public:
+  // pipe_bytes: the pipe's buffer, so small that the program waits for its reader.
+  CliProgram(const char* command, DWORD pipe_bytes) {
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    HANDLE reader = nullptr;
+    HANDLE writer = nullptr;
+    EXPECT_TRUE(CreatePipe(&reader, &writer, &inherit, pipe_bytes));
+    reader_.reset(reader);
+    writer_.reset(writer);
+    SetHandleInformation(reader, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = writer;
+    startup.hStdError = writer;
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    std::string command_line =
+        "\"" + ExecutableFolder() + "\\tessaline-cli.exe\" " + std::string(command);
+    PROCESS_INFORMATION process{};
+    EXPECT_TRUE(CreateProcessA(nullptr, command_line.data(), nullptr, nullptr, TRUE,
+                               CREATE_NO_WINDOW, nullptr, nullptr, &startup, &process));
+    process_.reset(process.hProcess);
+    thread_.reset(process.hThread);
+    writer_.reset();  // the program's copy is the only writer now
+  }
+
+  [[nodiscard]] bool Running() const {
+    return WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT;
+  }
+  void CloseReader() { reader_.reset(); }
+
+  // Everything the program writes, until it ends.
+  std::string ReadAll() {
+    std::string bytes;
+    char buffer[512];
+    DWORD got = 0;
+    while (ReadFile(reader_.get(), buffer, sizeof buffer, &got, nullptr) && got > 0) {
+      bytes.append(buffer, got);
+    }
+    return bytes;
+  }
+
+  DWORD Wait() {
+    WaitForSingleObject(process_.get(), 30'000);
+    DWORD status = ~0U;
+    GetExitCodeProcess(process_.get(), &status);
+    return status;
+  }
+
+ private:
+  UniqueNullableHandle reader_;
+  UniqueNullableHandle writer_;
+  UniqueNullableHandle process_;
+  UniqueNullableHandle thread_;
+};
+
+// What the same command writes when run in this process.
+std::string InProcessOutput(const std::vector<std::string>& args) {
+  const testing::TempDir windows;
+  RealFileSystem files(windows.path());
+  testing::ScratchRegistry registry;
+  const Machine machine{files, registry, windows.path()};
+  std::ostringstream out;
+  std::ostringstream err;
+  RunCommand(args, machine, out, err);
+  return out.str() + err.str();
+}
+
+TEST(CliProgramTest, WritesTheSameBytesAndStatusesAsOnPosix) {
+  CliProgram version("--version", 0);
+  EXPECT_EQ(version.ReadAll(), "tessaline " + VersionText() + "\n") << "LF, never CR LF";
+  EXPECT_EQ(version.Wait(), 0U);
+
+  CliProgram usage("activte", 0);
+  EXPECT_EQ(usage.ReadAll(), InProcessOutput({"activte"}));
+  EXPECT_EQ(usage.Wait(), 2U);
+}
+
+TEST(CliProgramTest, OutputWhoseReaderWentAwayIsAFailure) {
+  CliProgram help("--help", 1);
+  help.CloseReader();
+  EXPECT_EQ(help.Wait(), 1U);
+}
+
+// The installer and uninstaller refuse to run under the window, not under the console
+// program, which they run themselves.
+TEST(CliProgramTest, TheConsoleProgramDoesNotHoldTheWindowsMutex) {
+  CliProgram help("--help", 1);
+  Sleep(500);
+  ASSERT_TRUE(help.Running()) << "the program waits for its reader";
+  const UniqueNullableHandle running(OpenMutexA(SYNCHRONIZE, FALSE, TSL_RUNNING_MUTEX));
+  EXPECT_FALSE(running.valid());
+  EXPECT_EQ(help.ReadAll(), InProcessOutput({"--help"}));
+  EXPECT_EQ(help.Wait(), 0U);
+}
+
+}  // namespace
+}  // namespace tsl
