@@ -2,6 +2,7 @@
 // same operations run on Windows, on POSIX, and against temporary folders in tests.
 #pragma once
 
+#include <cstdint>
 #include <initializer_list>
 #include <stdexcept>
 #include <string>
@@ -59,5 +60,8 @@ class FileSystem {
   virtual void AppendToFile(const std::string& path,
                             std::initializer_list<std::string_view> pieces) = 0;
 };
+
+// The largest file a step reads or writes; a larger one is a FileError "too big".
+inline constexpr std::uint64_t kLargestFileBytes = 1ULL << 30;
 
 }  // namespace tsl
