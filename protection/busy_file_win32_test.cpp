@@ -82,8 +82,8 @@ constexpr Scenario kScenarios[] = {
 constexpr DWORD kShareModes[] = {0, FILE_SHARE_READ, FILE_SHARE_READ | FILE_SHARE_WRITE};
 
 const std::string kOriginal = "127.0.0.1 localhost\r\n";
-const std::string kProtected = kOriginal + std::string(kSectionOpening) +
-                               "127.0.0.1     a.example\r\n\r\n";
+const std::string kProtected =
+    kOriginal + std::string(kSectionOpening) + "127.0.0.1     a.example\r\n\r\n";
 
 // One machine of the test's own, in the state its operation starts from.
 class Scene {
@@ -139,7 +139,8 @@ class Scene {
   }
 
   [[nodiscard]] std::string Describe() const {
-    return std::string(scenario_.operation == Operation::kActivate ? "activation" : "deactivation") +
+    return std::string(scenario_.operation == Operation::kActivate ? "activation"
+                                                                   : "deactivation") +
            " with " + HeldPath() + " held, share mode " + std::to_string(share_);
   }
 
@@ -162,9 +163,7 @@ class Scene {
     EXPECT_FALSE(leftover.valid()) << Describe() << " left " << found.cFileName;
   }
 
-  [[nodiscard]] bool Admitted() const {
-    return (share_ & scenario_.needs) == scenario_.needs;
-  }
+  [[nodiscard]] bool Admitted() const { return (share_ & scenario_.needs) == scenario_.needs; }
 
  private:
   [[nodiscard]] std::string Blocked() const {

@@ -72,8 +72,7 @@ void SecureLockFolder(const std::string& folder) {
   CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &size);
   const DWORD secured = SetNamedSecurityInfoA(
       const_cast<char*>(folder.c_str()), SE_FILE_OBJECT,
-      OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION |
-          PROTECTED_DACL_SECURITY_INFORMATION,
+      OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
       administrators, nullptr, dacl, nullptr);
   if (secured != ERROR_SUCCESS) {
     throw FileError("secure the lock folder", folder, SystemMessage(secured));
@@ -96,16 +95,16 @@ struct LockFile::Handle {
 LockFile::LockFile(const std::string& path) : path_(path), handle_(std::make_unique<Handle>()) {
   handle_->file.reset(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                  OPEN_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+                                  OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT,
+                                  nullptr));
   if (!handle_->file.valid()) {
     throw FileError("open the lock", path, SystemMessage(GetLastError()));
   }
   BY_HANDLE_FILE_INFORMATION information{};
   if (GetFileType(handle_->file.get()) != FILE_TYPE_DISK ||
       !GetFileInformationByHandle(handle_->file.get(), &information) ||
-      (information.dwFileAttributes &
-       (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
+      (information.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) !=
+          0) {
     throw FileError("open the lock", path, "a link or not a regular file");
   }
 }

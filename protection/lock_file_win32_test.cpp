@@ -32,8 +32,8 @@ bool KeepsRights() {
                         nullptr, dacl, nullptr);
   LocalFree(descriptor);
   PSECURITY_DESCRIPTOR read_back = nullptr;
-  GetNamedSecurityInfoA(folder.path().c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION,
-                        nullptr, nullptr, &dacl, nullptr, &read_back);
+  GetNamedSecurityInfoA(folder.path().c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                        nullptr, &dacl, nullptr, &read_back);
   SECURITY_DESCRIPTOR_CONTROL control = 0;
   DWORD revision = 0;
   GetSecurityDescriptorControl(read_back, &control, &revision);
@@ -44,9 +44,9 @@ bool KeepsRights() {
 
 TEST(SystemLockPathWin32Test, OneFolderUnderProgramDataForAdministratorsAndSystemOnly) {
   char program_data[MAX_PATH] = {};
-  ASSERT_EQ(SHGetFolderPathA(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_CURRENT,
-                             program_data),
-            S_OK);
+  ASSERT_EQ(
+      SHGetFolderPathA(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_CURRENT, program_data),
+      S_OK);
   const std::string folder = std::string(program_data) + "\\Tessaline";
   EXPECT_EQ(SystemLockPath(), folder + "\\tessaline.lock");
   EXPECT_EQ(SystemLockPath(), folder + "\\tessaline.lock") << "the same place every time";

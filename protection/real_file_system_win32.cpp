@@ -42,8 +42,8 @@ UniqueHandle OpenOrFail(const std::string& operation, const std::string& path, D
   BusyRetry retry;
   UniqueHandle handle;
   while (true) {
-    handle.reset(CreateFileA(path.c_str(), access, FILE_SHARE_READ, nullptr, disposition, flags,
-                             nullptr));
+    handle.reset(
+        CreateFileA(path.c_str(), access, FILE_SHARE_READ, nullptr, disposition, flags, nullptr));
     if (handle.valid()) break;
     const DWORD error = GetLastError();
     // A folder is refused with "Access denied", which is no holder to wait for.
@@ -69,8 +69,8 @@ void FlushOrFail(const UniqueHandle& handle, const std::string& path) {
   if (!FlushFileBuffers(handle.get())) Fail("flush", path, GetLastError());
 }
 
-void WriteAllOrFail(const UniqueHandle& file, const std::string& operation,
-                    const std::string& path, std::string_view bytes) {
+void WriteAllOrFail(const UniqueHandle& file, const std::string& operation, const std::string& path,
+                    std::string_view bytes) {
   while (!bytes.empty()) {
     const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size(), 1U << 30));
     DWORD put = 0;
@@ -237,8 +237,7 @@ std::string ExecutableFolder() {
   constexpr size_t kLongestPath = 32768;
   std::wstring wide(MAX_PATH, L'\0');
   while (true) {
-    const DWORD length =
-        GetModuleFileNameW(nullptr, wide.data(), static_cast<DWORD>(wide.size()));
+    const DWORD length = GetModuleFileNameW(nullptr, wide.data(), static_cast<DWORD>(wide.size()));
     if (length == 0) Fail("find the folder of", kWhat, GetLastError());
     if (length < wide.size()) {
       wide.resize(length);

@@ -36,9 +36,9 @@ TEST(ExecutableFolderChild, Report) {
 
 std::wstring Wide(const std::string& ansi) {
   std::wstring wide(ansi.size(), L'\0');
-  wide.resize(static_cast<size_t>(MultiByteToWideChar(
-      CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), wide.data(),
-      static_cast<int>(wide.size()))));
+  wide.resize(
+      static_cast<size_t>(MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()),
+                                              wide.data(), static_cast<int>(wide.size()))));
   return wide;
 }
 
@@ -57,8 +57,8 @@ std::string FolderSeenFrom(const testing::TempDir& parent, const std::wstring& n
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION started{};
-  const BOOL created = CreateProcessW(program.c_str(), command.data(), nullptr, nullptr, FALSE,
-                                      0, nullptr, nullptr, &startup, &started);
+  const BOOL created = CreateProcessW(program.c_str(), command.data(), nullptr, nullptr, FALSE, 0,
+                                      nullptr, nullptr, &startup, &started);
   SetEnvironmentVariableA(kFolderReport, nullptr);
   EXPECT_TRUE(created);
   if (!created) return {};

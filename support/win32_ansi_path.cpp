@@ -14,8 +14,8 @@ std::optional<std::string> ExactAnsi(std::wstring_view wide) {
   BOOL used_default = FALSE;
   BOOL* const used_default_out = utf8 ? nullptr : &used_default;
   const int length = static_cast<int>(wide.size());
-  const int needed = WideCharToMultiByte(code_page, flags, wide.data(), length, nullptr, 0,
-                                         nullptr, used_default_out);
+  const int needed = WideCharToMultiByte(code_page, flags, wide.data(), length, nullptr, 0, nullptr,
+                                         used_default_out);
   if (needed <= 0 || used_default) return std::nullopt;
   std::string ansi(static_cast<size_t>(needed), '\0');
   if (WideCharToMultiByte(code_page, flags, wide.data(), length, ansi.data(), needed, nullptr,
