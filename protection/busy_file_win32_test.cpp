@@ -81,20 +81,23 @@ constexpr Scenario kScenarios[] = {
 
 constexpr DWORD kShareModes[] = {0, FILE_SHARE_READ, FILE_SHARE_READ | FILE_SHARE_WRITE};
 
-const std::string kOriginal = "127.0.0.1 localhost\r\n";
-const std::string kProtected =
-    kOriginal + std::string(kSectionOpening) + "127.0.0.1     a.example\r\n\r\n";
+constexpr std::string_view kOriginal = "127.0.0.1 localhost\r\n";
+
+std::string Protected() {
+  return std::string(kOriginal) + std::string(kSectionOpening) + "127.0.0.1     a.example\r\n\r\n";
+}
 
 // One machine of the test's own, in the state its operation starts from.
 class Scene {
  public:
   Scene(const Scenario& scenario, DWORD share) : scenario_(scenario), share_(share) {
     const bool activating = scenario.operation == Operation::kActivate;
-    testing::WriteBytes(hosts_, activating ? kOriginal : kProtected);
+    testing::WriteBytes(hosts_, activating ? std::string(kOriginal) : Protected());
     testing::WriteBytes(app_.Join("data.dat"), "a.example\r\n");
     // An activation over a backup from an earlier time replaces it.
     if (!activating || scenario.held == HeldFile::kBackup) {
-      testing::WriteBytes(app_.Join("host.bak"), activating ? "earlier\r\n" : kOriginal);
+      testing::WriteBytes(app_.Join("host.bak"),
+                          activating ? "earlier\r\n" : std::string(kOriginal));
     }
     RegistrySaveString(registry_, kHkeyLocalMachine, kSettingsKey, kBlockedValue,
                        activating ? "0" : "1");
@@ -147,7 +150,8 @@ class Scene {
   void ExpectDone() const {
     EXPECT_EQ(failure_, "") << Describe();
     const bool activating = scenario_.operation == Operation::kActivate;
-    EXPECT_EQ(testing::ReadBytes(hosts_), activating ? kProtected : kOriginal) << Describe();
+    EXPECT_EQ(testing::ReadBytes(hosts_), activating ? Protected() : std::string(kOriginal))
+        << Describe();
     EXPECT_EQ(Blocked(), activating ? "1" : "0") << Describe();
   }
 
@@ -156,7 +160,8 @@ class Scene {
   void ExpectRefusedUntouched() const {
     EXPECT_EQ(failed_path_, HeldPath()) << Describe() << ": " << failure_;
     const bool activating = scenario_.operation == Operation::kActivate;
-    EXPECT_EQ(testing::ReadBytes(hosts_), activating ? kOriginal : kProtected) << Describe();
+    EXPECT_EQ(testing::ReadBytes(hosts_), activating ? std::string(kOriginal) : Protected())
+        << Describe();
     EXPECT_EQ(Blocked(), activating ? "0" : "1") << Describe();
     WIN32_FIND_DATAA found{};
     const UniqueFindHandle leftover(FindFirstFileA((hosts_ + ".tsl-*").c_str(), &found));

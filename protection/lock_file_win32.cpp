@@ -132,7 +132,7 @@ std::string LockFile::Holder() const {
   OVERLAPPED at{};
   if (!ReadFile(handle_->file.get(), digits, sizeof digits - 1, &got, &at)) return {};
   const std::string text(digits, got);
-  const std::string number = text.substr(0, text.find_first_not_of("0123456789"));
+  std::string number = text.substr(0, text.find_first_not_of("0123456789"));
   if (number.empty() || number.size() > 10) return {};
   const UniqueNullableHandle process(
       OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(std::stoul(number))));

@@ -65,7 +65,7 @@ std::string FolderSeenFrom(const testing::TempDir& parent, const std::wstring& n
   const UniqueHandle process(started.hProcess);
   CloseHandle(started.hThread);
   WaitForSingleObject(process.get(), INFINITE);
-  const std::string found = testing::ReadBytes(report);
+  std::string found = testing::ReadBytes(report);
   DeleteFileW(program.c_str());
   RemoveDirectoryW(folder.c_str());
   DeleteFileA(report.c_str());
