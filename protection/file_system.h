@@ -2,6 +2,7 @@
 // same operations run on Windows, on POSIX, and against temporary folders in tests.
 #pragma once
 
+#include <cstdint>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -64,5 +65,8 @@ class FileSystem {
   // Removes the file, read-only or not.
   virtual void RemoveFile(const std::string& path) = 0;
 };
+
+// The largest file a step reads or writes; a larger one is a FileError "too big".
+inline constexpr std::uint64_t kLargestFileBytes = 1ULL << 30;
 
 }  // namespace tsl

@@ -29,4 +29,7 @@ class LockFile {
   std::unique_ptr<Handle> handle_;
 };
 
+// The machine's one operation lock, at a fixed place that only administrators can open.
+std::string SystemLockPath();
+
 }  // namespace tsl

@@ -6,6 +6,8 @@
 
 #include "protection/real_file_system.h"
 #include "support/temporary_name.h"
+#include "support/win32_ansi_path.h"
+#include "support/win32_busy_retry.h"
 #include "support/win32_error.h"
 #include "support/win32_handle.h"
 
@@ -15,25 +17,90 @@ const char kPathSeparator = '\\';
 
 namespace {
 
-[[noreturn]] void Fail(const std::string& operation, const std::string& path,
-                       DWORD error = GetLastError()) {
+// Every failure names the error of the call that failed, taken right after it.
+[[noreturn]] void Fail(const std::string& operation, const std::string& path, DWORD error) {
   throw FileError(operation, path, SystemMessage(error));
 }
 
-// Opens a file on disk and refuses anything else at once (a pipe, a console, a device).
+DWORD ErrorUnless(BOOL done) { return done ? ERROR_SUCCESS : GetLastError(); }
+
+bool IsFolder(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+// How a step opens a file that someone else may have placed: the link itself, not what it
+// points to, so that a planted link is seen and refused.
+enum class Links { kFollow, kRefuse };
+
+// A file on disk and nothing else (a pipe, a console, a device; with Links::kRefuse also a
+// link or junction), opened once any other process that holds it lets it in.
 UniqueHandle OpenOrFail(const std::string& operation, const std::string& path, DWORD access,
-                        DWORD disposition) {
-  UniqueHandle handle(CreateFileA(path.c_str(), access, FILE_SHARE_READ, nullptr, disposition,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!handle.valid()) Fail(operation, path);
+                        DWORD disposition, Links links = Links::kFollow) {
+  const DWORD flags =
+      FILE_ATTRIBUTE_NORMAL | (links == Links::kRefuse ? FILE_FLAG_OPEN_REPARSE_POINT : 0);
+  BusyRetry retry;
+  UniqueHandle handle;
+  while (true) {
+    handle.reset(
+        CreateFileA(path.c_str(), access, FILE_SHARE_READ, nullptr, disposition, flags, nullptr));
+    if (handle.valid()) break;
+    const DWORD error = GetLastError();
+    // A folder is refused with "Access denied", which is no holder to wait for.
+    if (IsFolder(path)) throw FileError(operation, path, "not a regular file");
+    if (!retry.Again(error)) Fail(operation, path, error);
+  }
   if (GetFileType(handle.get()) != FILE_TYPE_DISK) {
     throw FileError(operation, path, "not a regular file");
+  }
+  if (links == Links::kRefuse) {
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (!GetFileInformationByHandle(handle.get(), &information)) {
+      Fail(operation, path, GetLastError());
+    }
+    if ((information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+      throw FileError(operation, path, "a link, not a regular file");
+    }
   }
   return handle;
 }
 
 void FlushOrFail(const UniqueHandle& handle, const std::string& path) {
-  if (!FlushFileBuffers(handle.get())) Fail("flush", path);
+  if (!FlushFileBuffers(handle.get())) Fail("flush", path, GetLastError());
+}
+
+void WriteAllOrFail(const UniqueHandle& file, const std::string& operation, const std::string& path,
+                    std::string_view bytes) {
+  while (!bytes.empty()) {
+    const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size(), 1U << 30));
+    DWORD put = 0;
+    if (!WriteFile(file.get(), bytes.data(), chunk, &put, nullptr)) {
+      Fail(operation, path, GetLastError());
+    }
+    bytes.remove_prefix(put);
+  }
+}
+
+std::string ReadAllOrFail(const std::string& path, Links links) {
+  const UniqueHandle file = OpenOrFail("read", path, GENERIC_READ, OPEN_EXISTING, links);
+  LARGE_INTEGER size{};
+  if (!GetFileSizeEx(file.get(), &size)) Fail("read", path, GetLastError());
+  if (static_cast<std::uint64_t>(size.QuadPart) > kLargestFileBytes) {
+    throw FileError("read", path, "too big");
+  }
+  std::string contents(static_cast<size_t>(size.QuadPart), '\0');
+  size_t used = 0;
+  while (used < contents.size()) {
+    DWORD got = 0;
+    if (!ReadFile(file.get(), contents.data() + used, static_cast<DWORD>(contents.size() - used),
+                  &got, nullptr)) {
+      Fail("read", path, GetLastError());
+    }
+    if (got == 0) break;
+    used += got;
+  }
+  contents.resize(used);
+  return contents;
 }
 
 std::pair<std::string, std::string> SplitFolder(const std::string& path) {
@@ -55,90 +122,99 @@ std::string TemporaryName(const std::string& path, unsigned attempt) {
   return name;
 }
 
-bool FolderRefusal(DWORD error) {
-  return error == ERROR_ACCESS_DENIED || error == ERROR_WRITE_PROTECT ||
-         error == ERROR_SHARING_VIOLATION || error == ERROR_UNABLE_TO_REMOVE_REPLACED;
-}
+struct TemporaryCopy {
+  std::string name;               // empty when the folder refused the new file
+  DWORD refusal = ERROR_SUCCESS;  // why it refused
+};
 
-// Has a fresh copy on stable storage. Flushing needs write access, which a read-only copy
-// only grants once it is writable; CopyFileA carries the source's attributes over.
-void FlushCopy(const std::string& path) {
-  const DWORD attributes = GetFileAttributesA(path.c_str());
-  const bool read_only =
-      attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
-  if (read_only) SetFileAttributesA(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
-  {
-    const UniqueHandle copy = OpenOrFail("flush", path, GENERIC_WRITE, OPEN_EXISTING);
-    FlushOrFail(copy, path);
-  }
-  if (read_only) SetFileAttributesA(path.c_str(), attributes);
-}
-
-void RequireSource(const std::string& from) {
-  if (GetFileAttributesA(from.c_str()) == INVALID_FILE_ATTRIBUTES) Fail("read", from);
-}
-
-// Copies `from` to a new file beside `to` and has it on stable storage. Returns the copy's
-// name, or nothing when the folder refuses new files.
-std::optional<std::string> TemporaryCopy(const std::string& from, const std::string& to) {
-  RequireSource(from);
+// A new file beside `to` with `contents`, on stable storage. A folder that refuses new
+// files gives no copy and the reason, for the caller to decide.
+TemporaryCopy WriteTemporaryCopy(const std::string& to, std::string_view contents) {
   for (unsigned attempt = 0;; ++attempt) {
     const std::string temporary = TemporaryName(to, attempt);
-    if (CopyFileA(from.c_str(), temporary.c_str(), TRUE)) {
-      try {
-        FlushCopy(temporary);
-      } catch (const FileError&) {
-        DeleteFileA(temporary.c_str());
-        throw;
-      }
-      return temporary;
-    }
-    const DWORD error = GetLastError();
-    if (error == ERROR_FILE_EXISTS && attempt < 100) continue;
-    DeleteFileA(temporary.c_str());  // a copy that failed halfway, as on a full disk
-    if (FolderRefusal(error)) return std::nullopt;
-    Fail("copy \"" + from + "\" to", temporary, error);
-  }
-}
-
-void WriteAllOrFail(const UniqueHandle& file, std::string_view contents, const std::string& path) {
-  while (!contents.empty()) {
-    const DWORD chunk = static_cast<DWORD>(std::min<size_t>(contents.size(), 1U << 30));
-    DWORD put = 0;
-    if (!WriteFile(file.get(), contents.data(), chunk, &put, nullptr)) Fail("write", path);
-    contents.remove_prefix(put);
-  }
-  FlushOrFail(file, path);
-}
-
-// A new file beside `to` with these bytes, on stable storage. Returns its name, or
-// nothing when the folder refuses new files.
-std::optional<std::string> TemporaryFileWith(const std::string& to, std::string_view contents) {
-  for (unsigned attempt = 0;; ++attempt) {
-    const std::string temporary = TemporaryName(to, attempt);
+    // CREATE_NEW with the link flag never opens what a planted name points to.
     UniqueHandle file(CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (file.valid()) {
-      try {
-        WriteAllOrFail(file, contents, temporary);
-      } catch (const FileError&) {
-        file.reset();
-        DeleteFileA(temporary.c_str());  // a copy that failed halfway, as on a full disk
-        throw;
-      }
-      return temporary;
+                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!file.valid()) {
+      const DWORD error = GetLastError();
+      if (error == ERROR_FILE_EXISTS && attempt < 100) continue;
+      if (error == ERROR_ACCESS_DENIED || error == ERROR_WRITE_PROTECT) return {"", error};
+      Fail("write", temporary, error);
     }
-    const DWORD error = GetLastError();
-    if (error == ERROR_FILE_EXISTS && attempt < 100) continue;
-    if (FolderRefusal(error)) return std::nullopt;
-    Fail("write", temporary, error);
+    try {
+      WriteAllOrFail(file, "write", temporary, contents);
+      FlushOrFail(file, temporary);
+    } catch (const FileError&) {
+      file.reset();
+      DeleteFileA(temporary.c_str());  // a copy that failed halfway, as on a full disk
+      throw;
+    }
+    return {temporary, ERROR_SUCCESS};
   }
 }
 
-// A read-only or hidden file cannot be opened for writing, so it is made normal first.
-void WriteInPlace(const std::string& path, std::string_view contents) {
-  SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-  WriteAllOrFail(OpenOrFail("write", path, GENERIC_WRITE, CREATE_ALWAYS), contents, path);
+// Renames the copy over `to`, waiting for a holder of `to` to let go; the copy stays when
+// the rename fails, for the caller to decide.
+DWORD MoveIntoPlace(const std::string& temporary, const std::string& to) {
+  BusyRetry retry;
+  DWORD error = ERROR_SUCCESS;
+  do {
+    error = ErrorUnless(MoveFileExA(temporary.c_str(), to.c_str(),
+                                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));
+  } while (error != ERROR_SUCCESS && retry.Again(error));
+  return error;
+}
+
+// Only for a folder that refuses new files: the bytes go into `to` itself.
+void WriteInPlace(const std::string& to, std::string_view contents) {
+  SetFileAttributesA(to.c_str(), FILE_ATTRIBUTE_NORMAL);
+  const UniqueHandle file = OpenOrFail("write", to, GENERIC_WRITE, OPEN_EXISTING);
+  WriteAllOrFail(file, "write", to, contents);
+  if (!SetEndOfFile(file.get())) Fail("write", to, GetLastError());
+  FlushOrFail(file, to);
+}
+
+// Gives `to` the bytes: a flushed copy beside it replaces it, ReplaceFileA keeping its
+// security descriptor, attributes and streams, which a rename would take from the copy.
+// Another process that holds `to` (a scanner, an indexer, an editor) is waited for; one
+// that does not let go within the wait fails the step with `to` as it was. Only a folder
+// that refuses new files has the bytes written in place.
+void ReplaceWithBytes(const std::string& to, std::string_view contents) {
+  const TemporaryCopy copy = WriteTemporaryCopy(to, contents);
+  if (copy.name.empty()) {
+    WriteInPlace(to, contents);
+    return;
+  }
+  BusyRetry retry;
+  DWORD error = ERROR_SUCCESS;
+  do {
+    error = ErrorUnless(ReplaceFileA(to.c_str(), copy.name.c_str(), nullptr,
+                                     REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr));
+  } while (error != ERROR_SUCCESS && error != ERROR_UNABLE_TO_MOVE_REPLACEMENT &&
+           retry.Again(error));
+  if (error == ERROR_SUCCESS) return;
+  if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT) {
+    // `to` has gone and the copy is the only one: it takes the name, or stays where it is.
+    error = MoveIntoPlace(copy.name, to);
+    if (error == ERROR_SUCCESS) return;
+    throw FileError("replace", to,
+                    SystemMessage(error) + "; its new bytes are in \"" + copy.name + "\"");
+  }
+  DeleteFileA(copy.name.c_str());
+  Fail("replace", to, error);
+}
+
+// An existing `path` that is a link, a junction or a folder is refused; a missing one is
+// fine.
+void RefuseLinkAt(const std::string& operation, const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return;
+  if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+    throw FileError(operation, path, "a link, not a regular file");
+  }
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    throw FileError(operation, path, "not a regular file");
+  }
 }
 
 }  // namespace
@@ -155,27 +231,33 @@ std::string SystemWindowsDirectory() {
 }
 
 // A path that fills the buffer may have been cut, so the buffer grows until it does not.
+// The path is had in UTF-16 and used only where the ANSI code page carries it exactly.
 std::string ExecutableFolder() {
   constexpr const char* kWhat = "the running program";
   constexpr size_t kLongestPath = 32768;
-  std::string path(MAX_PATH, '\0');
+  std::wstring wide(MAX_PATH, L'\0');
   while (true) {
-    const DWORD length = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (length == 0) Fail("find the folder of", kWhat);
-    if (length < path.size()) {
-      path.resize(length);
+    const DWORD length = GetModuleFileNameW(nullptr, wide.data(), static_cast<DWORD>(wide.size()));
+    if (length == 0) Fail("find the folder of", kWhat, GetLastError());
+    if (length < wide.size()) {
+      wide.resize(length);
       break;
     }
-    if (path.size() >= kLongestPath) throw FileError("find the folder of", kWhat, "path too long");
-    path.resize(path.size() * 2);
+    if (wide.size() >= kLongestPath) throw FileError("find the folder of", kWhat, "path too long");
+    wide.resize(wide.size() * 2);
   }
-  const size_t separator = path.find_last_of('\\');
+  const std::optional<std::string> path = ExactAnsi(wide);
+  if (!path) {
+    throw FileError("find the folder of", kWhat,
+                    "its path has characters that the system's code page cannot hold");
+  }
+  const size_t separator = path->find_last_of('\\');
   if (separator == std::string::npos) {
-    throw FileError("find the folder of", path, "not a full path");
+    throw FileError("find the folder of", *path, "not a full path");
   }
   // "C:\tessaline.exe" lives in "C:\", the one folder that keeps its separator.
-  if (separator == 2 && path[1] == ':') return path.substr(0, 3);
-  return path.substr(0, separator);
+  if (separator == 2 && (*path)[1] == ':') return path->substr(0, 3);
+  return path->substr(0, separator);
 }
 
 // A directory listing of exactly this name that passes the normal-file filter: plain,
@@ -192,79 +274,58 @@ bool RealFileSystem::FileExists(const std::string& path) const {
 }
 
 std::string RealFileSystem::ReadWholeFile(const std::string& path) const {
-  const UniqueHandle file = OpenOrFail("read", path, GENERIC_READ, OPEN_EXISTING);
-  LARGE_INTEGER size{};
-  if (!GetFileSizeEx(file.get(), &size)) Fail("read", path);
-  std::string contents(static_cast<size_t>(size.QuadPart), '\0');
-  size_t used = 0;
-  while (used < contents.size()) {
-    const DWORD chunk = static_cast<DWORD>(std::min<size_t>(contents.size() - used, 1U << 30));
-    DWORD got = 0;
-    if (!ReadFile(file.get(), contents.data() + used, chunk, &got, nullptr)) Fail("read", path);
-    if (got == 0) break;
-    used += got;
-  }
-  contents.resize(used);
-  return contents;
+  return ReadAllOrFail(path, Links::kFollow);
 }
 
-// ReplaceFileA keeps the replaced file's security descriptor, attributes and streams, which
-// a rename would take from the copy.
 void RealFileSystem::WriteFileOver(const std::string& path, std::string_view contents) {
-  const std::optional<std::string> temporary = TemporaryFileWith(path, contents);
-  if (temporary) {
-    if (ReplaceFileA(path.c_str(), temporary->c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
-                     nullptr, nullptr)) {
-      return;
-    }
-    DWORD error = GetLastError();
-    // The hosts file has gone and the copy has not taken its name: give it the name.
-    if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT) {
-      if (MoveFileExA(temporary->c_str(), path.c_str(),
-                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        return;
-      }
-      error = GetLastError();
-    }
-    DeleteFileA(temporary->c_str());
-    if (!FolderRefusal(error)) Fail("replace", path, error);
-  }
-  WriteInPlace(path, contents);
+  ReplaceWithBytes(path, contents);
 }
 
+// `from` is the backup, which is never a link: one planted there would copy another
+// file's bytes over the hosts file.
 void RealFileSystem::CopyFileOver(const std::string& from, const std::string& to) {
-  WriteFileOver(to, ReadWholeFile(from));
+  ReplaceWithBytes(to, ReadAllOrFail(from, Links::kRefuse));
 }
 
-// The copy carries the source's attributes: a read-only hosts file gives a read-only
-// backup, which the next activation must still be able to replace.
+// `to` is the backup; a link planted in its place is refused rather than replaced.
 void RealFileSystem::CopyFileAtomically(const std::string& from, const std::string& to) {
-  const std::optional<std::string> temporary = TemporaryCopy(from, to);
-  if (!temporary) Fail("write", to, ERROR_ACCESS_DENIED);
+  RefuseLinkAt("write", to);
+  const std::string contents = ReadWholeFile(from);
+  const TemporaryCopy copy = WriteTemporaryCopy(to, contents);
+  if (copy.name.empty()) Fail("write", to, copy.refusal);
+  // A read-only backup (an earlier one may have been) is replaced all the same.
   SetFileAttributesA(to.c_str(), FILE_ATTRIBUTE_NORMAL);
-  if (!MoveFileExA(temporary->c_str(), to.c_str(),
-                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    const DWORD error = GetLastError();
-    DeleteFileA(temporary->c_str());
-    Fail("replace", to, error);
-  }
+  const DWORD error = MoveIntoPlace(copy.name, to);
+  if (error == ERROR_SUCCESS) return;
+  DeleteFileA(copy.name.c_str());
+  Fail("replace", to, error);
 }
 
+// Only what this program makes goes: a plain file of the temporary name, never a link, a
+// folder or a read-only file (a copy is never made read-only), and never while `path`
+// itself is missing, when a copy may be the only one of it.
 void RealFileSystem::RemoveTemporaryCopies(const std::string& path) {
+  if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) return;
   const auto [folder, name] = SplitFolder(path);
   WIN32_FIND_DATAA found{};
   const UniqueFindHandle find(FindFirstFileA((TemporaryStem(path) + "*").c_str(), &found));
   if (!find.valid()) return;
+  constexpr DWORD kNeverOurs =
+      FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY;
   do {
     if (!IsTemporaryCopyOf(found.cFileName, name)) continue;
-    const std::string leftover = folder + "\\" + found.cFileName;
-    SetFileAttributesA(leftover.c_str(), FILE_ATTRIBUTE_NORMAL);
-    DeleteFileA(leftover.c_str());
+    if ((found.dwFileAttributes & kNeverOurs) != 0) continue;
+    DeleteFileA((folder + "\\" + found.cFileName).c_str());
   } while (FindNextFileA(find.get(), &found));
 }
 
 void RealFileSystem::SetAttributesNormal(const std::string& path) {
-  if (!SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL)) Fail("set the attributes of", path);
+  BusyRetry retry;
+  DWORD error = ERROR_SUCCESS;
+  do {
+    error = ErrorUnless(SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL));
+  } while (error != ERROR_SUCCESS && retry.Again(error));
+  if (error != ERROR_SUCCESS) Fail("set the attributes of", path, error);
 }
 
 std::vector<std::string> RealFileSystem::FileNames(const std::string& folder) const {
@@ -282,7 +343,7 @@ std::vector<std::string> RealFileSystem::FileNames(const std::string& folder) co
 // DeleteFileA refuses a read-only file.
 void RealFileSystem::RemoveFile(const std::string& path) {
   SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-  if (!DeleteFileA(path.c_str())) Fail("remove", path);
+  if (!DeleteFileA(path.c_str())) Fail("remove", path, GetLastError());
 }
 
 }  // namespace tsl

@@ -136,6 +136,9 @@ LRESULT FrmMain::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
     case WM_CTLCOLORBTN:
       return reinterpret_cast<LRESULT>(
           OnControlColor(reinterpret_cast<HDC>(wparam), reinterpret_cast<HWND>(lparam)));
+    case WM_CLOSE:
+      if (reporting_failure_) return 0;  // the window closes once the report is read
+      return DefWindowProcA(window_, message, wparam, lparam);
     case WM_DESTROY:
       SetWindowLongPtrA(window_, GWLP_USERDATA, 0);
       PostQuitMessage(exit_code_);
@@ -232,9 +235,15 @@ void FrmMain::RunHandler(Handler handler) {
     failure = CurrentFailure();
   }
   // C++ exceptions never unwind through the window system: the failure is reported here
-  // and the program ends, keeping what was done before it.
-  message_box_(window_, failure.c_str(), kAppTitle.data(), MB_OK | MB_ICONERROR);
+  // and the program ends with status 1, keeping what was done before it. A close or quit
+  // that came in while the operation ran would end the message box's own loop before
+  // anyone saw it; the program ends after the report anyway, so they are let go.
   exit_code_ = 1;
+  reporting_failure_ = true;
+  MSG quit;
+  while (PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+  }
+  message_box_(window_, failure.c_str(), kAppTitle.data(), MB_OK | MB_ICONERROR);
   DestroyWindow(window_);
 }
 

@@ -66,6 +66,7 @@ class FrmMain final : public WindowParts {
   UniqueGdiObject button_font_;
   UniqueGdiObject banner_;
   int exit_code_ = 0;
+  bool reporting_failure_ = false;
   int dpi_ = 96;
 };
 

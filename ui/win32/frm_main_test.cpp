@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <fstream>
+#include <thread>
 #include <vector>
 
+#include "protection/operation_lock.h"
 #include "protection/real_file_system.h"
 #include "testsupport/test_support.h"
 #include "ui/captions.h"
@@ -256,6 +259,52 @@ TEST_F(FrmMainTest, AFailingStepIsReportedAndEndsTheProgram) {
   EXPECT_EQ(RunMessageLoop(form_), 1);
   EXPECT_EQ(testing::ReadBytes(app_.Join("host.bak")), "127.0.0.1 localhost\r\n")
       << "the backup made before the failure stays";
+}
+
+// Another holds the operation lock; while the click waits for it, a close or a quit comes
+// in. The report still shows, in the system's own message box, until it is answered, and
+// the program ends with status 1.
+TEST_F(FrmMainTest, TheFailureReportOutlastsACloseOrQuitThatCameInMeanwhile) {
+  using namespace std::chrono_literals;
+  for (const UINT queued : {static_cast<UINT>(WM_CLOSE), static_cast<UINT>(WM_QUIT)}) {
+    const Machine waiting{files_, registry_, app_.path(), 1000ms};
+    FrmMain form(waiting, MessageBoxA);
+    ASSERT_TRUE(form.Create(GetModuleHandleA(nullptr), SW_SHOWNORMAL));
+    const OperationLock held(app_.Join("tessaline.lock"), 0ms);
+
+    const DWORD ui_thread = GetCurrentThreadId();
+    const HWND window = form.window();
+    std::thread sender([&] {
+      std::this_thread::sleep_for(300ms);
+      if (queued == WM_CLOSE) {
+        PostMessageA(window, WM_CLOSE, 0, 0);
+      } else {
+        PostThreadMessageA(ui_thread, WM_QUIT, 0, 0);
+      }
+    });
+    bool shown = false;
+    bool stayed = false;
+    std::thread reader([&] {
+      HWND box = nullptr;
+      for (int i = 0; i < 1000 && box == nullptr; ++i) {
+        std::this_thread::sleep_for(10ms);
+        box = FindWindowA("#32770", "Tessaline");
+      }
+      if (box == nullptr) return;
+      shown = true;
+      std::this_thread::sleep_for(500ms);  // long enough for the queue to be read
+      stayed = IsWindow(box) && IsWindowVisible(box);
+      if (IsWindow(box)) PostMessageA(box, WM_COMMAND, IDOK, 0);
+    });
+    SendMessageA(GetDlgItem(window, kCommand2), BM_CLICK, 0, 0);
+    sender.join();
+    reader.join();
+    EXPECT_TRUE(shown) << queued;
+    EXPECT_TRUE(stayed) << "the report vanished unread; queued " << queued;
+    EXPECT_FALSE(IsWindow(window));
+    EXPECT_EQ(RunMessageLoop(form), 1) << queued;
+  }
+  EXPECT_EQ(testing::ReadBytes(hosts_), "127.0.0.1 localhost\r\n");
 }
 
 TEST_F(FrmMainTest, ExitAndTheCloseButtonEndTheProgram) {
