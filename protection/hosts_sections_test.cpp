@@ -7,8 +7,10 @@
 namespace tsl {
 namespace {
 
-const std::string kSection =
-    "\r\n#email snoop protection \r\n127.0.0.1     a.example\r\n127.0.0.1     b.example\r\n\r\n";
+std::string Section() {
+  return "\r\n#email snoop protection \r\n127.0.0.1     a.example\r\n127.0.0.1     b.example\r\n"
+         "\r\n";
+}
 
 std::string Without(std::string_view hosts) { return TakeOutBlockSections(hosts).text; }
 
@@ -23,31 +25,31 @@ TEST(HostsSectionsTest, TheSectionComesOutAndTheFileComesBackByteForByte) {
   for (const std::string original :
        {"", "127.0.0.1 localhost\r\n", "127.0.0.1 localhost", "a\r\n\r\n", "a\n", "a\r", "\r\n"}) {
     SCOPED_TRACE(original);
-    EXPECT_EQ(Without(original + kSection), original);
-    EXPECT_EQ(FindBlockSections(original + kSection).size(), 1U);
+    EXPECT_EQ(Without(original + Section()), original);
+    EXPECT_EQ(FindBlockSections(original + Section()).size(), 1U);
     EXPECT_FALSE(HoldsBlockSection(original));
   }
 }
 
 TEST(HostsSectionsTest, LinesOthersWroteAroundTheSectionStay) {
-  EXPECT_EQ(Without("a\r\n" + kSection + "10.0.0.6 printer\r\n"), "a\r\n10.0.0.6 printer\r\n");
-  EXPECT_EQ(Without("edited\r\n" + kSection), "edited\r\n");
+  EXPECT_EQ(Without("a\r\n" + Section() + "10.0.0.6 printer\r\n"), "a\r\n10.0.0.6 printer\r\n");
+  EXPECT_EQ(Without("edited\r\n" + Section()), "edited\r\n");
   // The hosts file had no final line break: the opening CR LF now ends its last line, and
   // stays when a line follows the section, so that the two lines are not joined.
-  EXPECT_EQ(Without("a" + kSection + "b\r\n"), "a\r\nb\r\n");
-  EXPECT_EQ(Without("a\r\n" + kSection + "\r\n"), "a\r\n\r\n") << "only the one empty line goes";
+  EXPECT_EQ(Without("a" + Section() + "b\r\n"), "a\r\nb\r\n");
+  EXPECT_EQ(Without("a\r\n" + Section() + "\r\n"), "a\r\n\r\n") << "only the one empty line goes";
 }
 
 TEST(HostsSectionsTest, ASectionOthersChangedIsStillFound) {
   // CR LF turned into LF.
-  EXPECT_EQ(Without(ToLf("a\r\n" + kSection + "b\r\n")), "a\nb\n");
+  EXPECT_EQ(Without(ToLf("a\r\n" + Section() + "b\r\n")), "a\nb\n");
   // Entries removed, and all of them.
   EXPECT_EQ(Without("a\r\n\r\n#email snoop protection \r\n127.0.0.1     b.example\r\n\r\nb"),
             "a\r\nb");
   EXPECT_EQ(Without("a\r\n\r\n#email snoop protection \r\n\r\nb"), "a\r\nb");
   // The end of the file cut: the ending empty line, then the last line break too.
-  EXPECT_EQ(Without("a\r\n" + kSection.substr(0, kSection.size() - 2)), "a\r\n");
-  EXPECT_EQ(Without("a" + kSection.substr(0, kSection.size() - 4)), "a");
+  EXPECT_EQ(Without("a\r\n" + Section().substr(0, Section().size() - 2)), "a\r\n");
+  EXPECT_EQ(Without("a" + Section().substr(0, Section().size() - 4)), "a");
   EXPECT_EQ(Without("a\r\n\r\n#email snoop protection "), "a\r\n");
   // The ending empty line removed and a line written after the section.
   EXPECT_EQ(Without("a\r\n\r\n#email snoop protection \r\n127.0.0.1     x\r\nb\r\n"), "a\r\nb\r\n");
@@ -56,9 +58,9 @@ TEST(HostsSectionsTest, ASectionOthersChangedIsStillFound) {
 }
 
 TEST(HostsSectionsTest, TwoSectionsBothComeOut) {
-  EXPECT_EQ(FindBlockSections("a\r\n" + kSection + kSection).size(), 1U) << "touching: one";
-  EXPECT_EQ(Without("a\r\n" + kSection + kSection), "a\r\n");
-  const std::string apart = "a\r\n" + kSection + "b\r\n" + kSection + "c\r\n";
+  EXPECT_EQ(FindBlockSections("a\r\n" + Section() + Section()).size(), 1U) << "touching: one";
+  EXPECT_EQ(Without("a\r\n" + Section() + Section()), "a\r\n");
+  const std::string apart = "a\r\n" + Section() + "b\r\n" + Section() + "c\r\n";
   EXPECT_EQ(FindBlockSections(apart).size(), 2U);
   const WithoutSections without = TakeOutBlockSections(apart);
   EXPECT_EQ(without.text, "a\r\nb\r\nc\r\n");

@@ -141,6 +141,7 @@ TEST(ConcurrentActivationTest, TwentyAtOnceLeaveOneSection) {
   testing::WriteBytes(app.Join("data.dat"), block_list);
   {
     std::vector<std::unique_ptr<testing::ChildProcess>> children;
+    children.reserve(kProcesses);
     for (int child = 0; child < kProcesses; ++child) {
       children.push_back(std::make_unique<testing::ChildProcess>(
           "ConcurrentActivationChild.Activate", kChildFolders, windows.path() + "|" + app.path()));

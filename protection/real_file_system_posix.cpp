@@ -111,10 +111,10 @@ std::vector<std::string> RealFileSystem::FileNames(const std::string& folder) co
   if (!listing) return names;
   while (const dirent* entry = ::readdir(listing.get())) {
     struct stat info {};
-    const std::string name = entry->d_name;
-    if (::lstat((folder + '/' + name).c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
-      names.push_back(name);
-    }
+    std::string path = folder;
+    path.append("/").append(entry->d_name);
+    if (::lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode))
+      names.emplace_back(entry->d_name);
   }
   return names;
 }
