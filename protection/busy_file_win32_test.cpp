@@ -64,7 +64,7 @@ enum class Operation { kActivate, kDeactivate };
 enum class HeldFile { kHosts, kBackup, kBlockList };
 
 // Which of the holder's share modes let the operation through: a read needs
-// FILE_SHARE_READ, an append FILE_SHARE_WRITE, a replacement FILE_SHARE_DELETE.
+// FILE_SHARE_READ, a replacement FILE_SHARE_DELETE.
 struct Scenario {
   Operation operation;
   HeldFile held;
@@ -72,10 +72,10 @@ struct Scenario {
 };
 
 constexpr Scenario kScenarios[] = {
-    {Operation::kActivate, HeldFile::kHosts, FILE_SHARE_READ | FILE_SHARE_WRITE},
-    {Operation::kActivate, HeldFile::kBackup, FILE_SHARE_DELETE},
+    {Operation::kActivate, HeldFile::kHosts, FILE_SHARE_READ | FILE_SHARE_DELETE},
+    {Operation::kActivate, HeldFile::kBackup, FILE_SHARE_READ | FILE_SHARE_DELETE},
     {Operation::kActivate, HeldFile::kBlockList, FILE_SHARE_READ},
-    {Operation::kDeactivate, HeldFile::kHosts, FILE_SHARE_DELETE},
+    {Operation::kDeactivate, HeldFile::kHosts, FILE_SHARE_READ | FILE_SHARE_DELETE},
     {Operation::kDeactivate, HeldFile::kBackup, FILE_SHARE_READ},
 };
 
