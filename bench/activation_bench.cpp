@@ -17,6 +17,7 @@
 #include "settings/registry_file.h"
 #include "testsupport/test_support.h"
 #include "ui/window_state.h"
+#include "testsupport/test_machine.h"
 
 namespace tsl {
 namespace {
@@ -56,7 +57,7 @@ void MeasureOneSize(size_t names) {
   WriteBlockList(app.Join("data.dat"), names);
   RealFileSystem files(windows.path());
   RegistryFile registry(app.Join("registry.reg"));
-  const Machine machine{files, registry, app.path()};
+  const Machine machine = testing::TestMachine(files, registry, app.path());
   WindowState window;
   const auto reset_hosts = [&] { testing::WriteBytes(hosts, original); };
 

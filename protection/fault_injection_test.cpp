@@ -8,6 +8,7 @@
 #include "protection/real_file_system.h"
 #include "testsupport/test_support.h"
 #include "ui/window_state.h"
+#include "testsupport/test_machine.h"
 
 namespace tsl {
 namespace {
@@ -99,7 +100,7 @@ TEST_F(FaultInjectionTest, ActivationFailingAtAnyStep) {
     Prepare();
     FaultyFileSystem counting(windows_.path(), -1);
     WindowState window;
-    ActivateProtection(Machine{counting, registry_, app_.path()}, hosts_, window);
+    ActivateProtection(testing::TestMachine(counting, registry_, app_.path()), hosts_, window);
     steps = counting.steps();
     std::remove(backup_.c_str());
   }
@@ -112,7 +113,7 @@ TEST_F(FaultInjectionTest, ActivationFailingAtAnyStep) {
     WindowState window;
     window.command2_enabled = true;
     try {
-      ActivateProtection(Machine{files, registry_, app_.path()}, hosts_, window);
+      ActivateProtection(testing::TestMachine(files, registry_, app_.path()), hosts_, window);
       FAIL() << "the failure was not reported";
     } catch (const FileError& failure) {
       EXPECT_FALSE(failure.path().empty());
@@ -133,7 +134,7 @@ TEST_F(FaultInjectionTest, DeactivationFailingAtAnyStep) {
     testing::WriteBytes(backup_, kOriginal);
     FaultyFileSystem counting(windows_.path(), -1);
     WindowState window;
-    DeactivateProtection(Machine{counting, registry_, app_.path()}, hosts_, window);
+    DeactivateProtection(testing::TestMachine(counting, registry_, app_.path()), hosts_, window);
     steps = counting.steps();
   }
   ASSERT_GE(steps, 2);  // attributes, copy
@@ -145,7 +146,7 @@ TEST_F(FaultInjectionTest, DeactivationFailingAtAnyStep) {
     RegistrySaveString(registry_, kHkeyLocalMachine, kSettingsKey, "Blocked", "1");
     FaultyFileSystem files(windows_.path(), fail_at);
     WindowState window;
-    EXPECT_THROW(DeactivateProtection(Machine{files, registry_, app_.path()}, hosts_, window),
+    EXPECT_THROW(DeactivateProtection(testing::TestMachine(files, registry_, app_.path()), hosts_, window),
                  FileError);
     EXPECT_EQ(testing::ReadBytes(backup_), kOriginal) << "the backup is never touched";
     EXPECT_EQ(Blocked(), "1");
@@ -156,7 +157,7 @@ TEST_F(FaultInjectionTest, DeactivationFailingAtAnyStep) {
 TEST_F(FaultInjectionTest, AHostsFileThatVanishedAfterStartUp) {
   Prepare();
   RealFileSystem files(windows_.path());
-  const Machine machine{files, registry_, app_.path()};
+  const Machine machine = testing::TestMachine(files, registry_, app_.path());
   std::remove(hosts_.c_str());
   WindowState window;
   try {

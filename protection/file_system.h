@@ -2,6 +2,7 @@
 // same operations run on Windows, on POSIX, and against temporary folders in tests.
 #pragma once
 
+#include <cstdint>
 #include <initializer_list>
 #include <stdexcept>
 #include <string>
@@ -39,13 +40,16 @@ class FileSystem {
 
   // Gives `to` the bytes of `from`, on stable storage before it returns, so that at every
   // instant `to` holds either its old bytes or the new ones: a flushed copy beside it takes
-  // its place, keeping its owner, permissions and security settings (a link stays a link,
-  // its target gets the bytes). Where the folder refuses the new file or the rename (a
-  // file bind-mounted on its own), the bytes are written into `to` in place instead.
+  // its place, keeping its owner, permissions and security settings (ACLs, labels and every
+  // other extended attribute; a link stays a link, its target gets the bytes). Where the
+  // folder refuses the new file or the rename (a file bind-mounted on its own), or the copy
+  // could not keep all of that (other hard links, attributes the copy cannot be given), the
+  // bytes are written into `to` in place instead.
   virtual void CopyFileOver(const std::string& from, const std::string& to) = 0;
 
   // Replaces `to` with a complete byte copy of `from`, on stable storage before it returns,
-  // or, failing, leaves `to` as it was; never in place.
+  // or, failing, leaves `to` as it was; never in place. The copy gets the owner, group and
+  // permissions of `from`, and a link or non-regular file at `to` is refused.
   virtual void CopyFileAtomically(const std::string& from, const std::string& to) = 0;
 
   // Removes the temporary copies that an interrupted replacement of `path` left beside it.
@@ -59,5 +63,8 @@ class FileSystem {
   virtual void AppendToFile(const std::string& path,
                             std::initializer_list<std::string_view> pieces) = 0;
 };
+
+// The largest file a step reads whole; a larger one is a FileError "too big".
+inline constexpr std::uint64_t kLargestFileBytes = 1ULL << 30;
 
 }  // namespace tsl

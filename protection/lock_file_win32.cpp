@@ -4,6 +4,8 @@
 
 #include "protection/file_system.h"
 #include "protection/lock_file.h"
+#include "protection/operation_lock.h"
+#include "protection/real_file_system.h"
 #include "support/win32_error.h"
 #include "support/win32_handle.h"
 
@@ -16,6 +18,11 @@ namespace {
 constexpr DWORD kLockedOffsetHigh = 1;
 
 }  // namespace
+
+// Beside the program, as before.
+std::string SystemLockPath() {
+  return ExecutableFolder() + kPathSeparator + std::string(kOperationLockName);
+}
 
 struct LockFile::Handle {
   UniqueHandle file;

@@ -3,6 +3,8 @@
 // activations run in real child processes on large files, many times over.
 #include "protection/operation_lock.h"
 
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -17,6 +19,7 @@
 #include "testsupport/child_process.h"
 #include "testsupport/test_support.h"
 #include "ui/window_state.h"
+#include "testsupport/test_machine.h"
 
 namespace tsl {
 namespace {
@@ -39,7 +42,9 @@ TEST(OperationLockTest, ASecondHolderWaitsAndThenSaysWhoHeldIt) {
       EXPECT_EQ(failure.path(), path);
       const std::string text = failure.what();
       EXPECT_NE(text.find("still held it after 300 ms"), std::string::npos) << text;
-      EXPECT_NE(text.find("(process "), std::string::npos) << "names the holder: " << text;
+      EXPECT_NE(text.find("process " + std::to_string(::getpid()) + " still held it"),
+                std::string::npos)
+          << "names the holder: " << text;
     }
   }
   EXPECT_NO_THROW(OperationLock(path, 0ms)) << "the first holder let go";
@@ -53,7 +58,7 @@ TEST(OperationLockTest, AnOperationWaitsForTheOneBeforeIt) {
   RealFileSystem files(windows.path());
   testing::ScratchRegistry registry;
   WindowState window;
-  const Machine machine{files, registry, app.path()};
+  const Machine machine = testing::TestMachine(files, registry, app.path());
 
   std::chrono::steady_clock::duration waited{};
   std::optional<OperationLock> held;
@@ -83,7 +88,7 @@ TEST(ConcurrentActivationChild, Activate) {
   WindowState window;
   std::string hosts;
   ASSERT_TRUE(LocateHostsFile(files, hosts));
-  ActivateProtection(Machine{files, registry, app}, hosts, window);
+  ActivateProtection(testing::TestMachine(files, registry, app), hosts, window);
 }
 
 // Several activations started together, then one deactivation: the user's hosts file
@@ -120,7 +125,7 @@ TEST(ConcurrentActivationTest, TheFirstBackupSurvivesEveryTry) {
     RealFileSystem files(windows.path());
     testing::ScratchRegistry registry;
     WindowState window;
-    DeactivateProtection(Machine{files, registry, app.path()}, windows.Join("hosts"), window);
+    DeactivateProtection(testing::TestMachine(files, registry, app.path()), windows.Join("hosts"), window);
     ASSERT_EQ(testing::ReadBytes(windows.Join("hosts")), original);
   }
 }

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "protection/file_system.h"
+#include "protection/lock_file.h"
 #include "protection/name_cache.h"
 #include "protection/operation_lock.h"
 #include "protection/real_file_system.h"
@@ -21,8 +22,12 @@ struct Machine {
   std::string app_folder;
   // How long an operation waits for another one to finish.
   std::chrono::milliseconds lock_wait = kOperationLockWait;
-  // Flushed once an operation has changed the hosts file and recorded the state.
-  NameCache& name_cache = SystemNameCache();
+  // Flushed once an operation has changed the hosts file and recorded the state: the
+  // program passes SystemNameCache(), a test a cache of its own.
+  NameCache& name_cache;
+  // The operation lock: one for the machine's hosts file, whichever folder the program
+  // runs from.
+  std::string lock_path = SystemLockPath();
 
   // A file beside the executable.
   [[nodiscard]] std::string AppFile(std::string_view name) const {

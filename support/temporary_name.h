@@ -1,6 +1,8 @@
-// How a temporary copy is named: the name of the file it will replace, ".tsl-" and six
-// letters or digits, in the same folder. A copy that a killed run left behind is told
-// apart from every other file of the folder by that name, and the next run removes it.
+// How a temporary copy is named: in the same folder as the file it will replace, a dot, that
+// file's name, ".tsl-" and sixteen random letters or digits, a name no person would choose.
+// A copy that a killed run left behind is told apart from every other file of the folder by
+// that name (and, where the platform can tell, by its owner and rights), and the next run
+// removes it.
 #pragma once
 
 #include <cstddef>
@@ -10,21 +12,26 @@
 namespace tsl {
 
 inline constexpr std::string_view kTemporaryMark = ".tsl-";
-inline constexpr std::size_t kTemporarySuffixLength = 6;
+inline constexpr std::size_t kTemporarySuffixLength = 16;
 
-// The temporary name's first part, to which the six characters are added.
+// The temporary name's first part, the folder included, to which the random characters are
+// added. Either separator ends the folder part.
 inline std::string TemporaryStem(std::string_view path) {
-  return std::string(path) + std::string(kTemporaryMark);
+  const std::size_t slash = path.find_last_of("/\\");
+  const std::size_t name = slash == std::string_view::npos ? 0 : slash + 1;
+  return std::string(path.substr(0, name)) + "." + std::string(path.substr(name)) +
+         std::string(kTemporaryMark);
 }
 
-// Whether `entry` (a bare name in a folder) is a temporary copy of the file `name`.
+// Whether `entry` (a bare name in a folder) is named as a temporary copy of the file `name`.
 inline bool IsTemporaryCopyOf(std::string_view entry, std::string_view name) {
-  if (entry.size() != name.size() + kTemporaryMark.size() + kTemporarySuffixLength ||
-      entry.substr(0, name.size()) != name ||
-      entry.substr(name.size(), kTemporaryMark.size()) != kTemporaryMark) {
+  const std::size_t stem = 1 + name.size() + kTemporaryMark.size();
+  if (entry.size() != stem + kTemporarySuffixLength || entry.front() != '.' ||
+      entry.substr(1, name.size()) != name ||
+      entry.substr(1 + name.size(), kTemporaryMark.size()) != kTemporaryMark) {
     return false;
   }
-  for (const char c : entry.substr(name.size() + kTemporaryMark.size())) {
+  for (const char c : entry.substr(stem)) {
     const bool alphanumeric =
         (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
     if (!alphanumeric) return false;

@@ -11,7 +11,8 @@ int main(int argc, char** argv) {
   return tsl::ReportingFailures(std::cerr, [&] {
     tsl::RealFileSystem files(tsl::SystemWindowsDirectory());
     const auto registry = tsl::OpenSystemRegistry();
-    const tsl::Machine machine{files, *registry, tsl::ExecutableFolder()};
+    const tsl::Machine machine{files, *registry, tsl::ExecutableFolder(), tsl::kOperationLockWait,
+                               tsl::SystemNameCache()};
     return tsl::RunCommand(std::vector<std::string>(argv + 1, argv + argc), machine, std::cout,
                            std::cerr);
   });

@@ -12,6 +12,7 @@
 #include "settings/registry_file.h"
 #include "support/posix_io.h"
 #include "testsupport/test_support.h"
+#include "testsupport/test_machine.h"
 
 namespace tsl {
 namespace {
@@ -29,7 +30,7 @@ class CliTest : public ::testing::Test {
   testing::TempDir app_;
   RealFileSystem files_{windows_.path()};
   testing::ScratchRegistry registry_;
-  Machine machine_{files_, registry_, app_.path()};
+  Machine machine_ = testing::TestMachine(files_, registry_, app_.path());
   std::ostringstream out_;
   std::ostringstream err_;
 };
@@ -102,7 +103,7 @@ TEST_F(CliTest, EveryFailureIsOneLineAndStatusOne) {
   testing::WriteBytes(Hosts(), "original\n");
   testing::WriteBytes(app_.Join("data.dat"), "a.example\r\n");
   RegistryFile unwritable(app_.path());  // a folder where the store's file should be
-  const Machine machine{files_, unwritable, app_.path()};
+  const Machine machine = testing::TestMachine(files_, unwritable, app_.path());
   EXPECT_EQ(RunCommand({"activate"}, machine, out_, err_), 1);
   EXPECT_EQ(out_.str(), "") << "no success is reported";
   EXPECT_EQ(err_.str(), "tessaline: Could not record \"Blocked\" in \"" + app_.path() +

@@ -5,6 +5,7 @@
 #include "protection/real_file_system.h"
 #include "testsupport/test_support.h"
 #include "ui/window_state.h"
+#include "testsupport/test_machine.h"
 
 namespace tsl {
 namespace {
@@ -23,7 +24,7 @@ class FormLoadTest : public ::testing::Test {
   testing::TempDir windows_;
   RealFileSystem files_{windows_.path()};
   testing::ScratchRegistry registry_;
-  Machine machine_{files_, registry_, windows_.path()};
+  Machine machine_ = testing::TestMachine(files_, registry_, windows_.path());
   WindowState window_;
   std::string hosts_file_;
 };
@@ -49,7 +50,7 @@ TEST_F(FormLoadTest, TheFourStartUpStates) {
       RegistrySaveString(registry, kHkeyLocalMachine, kSettingsKey, "Blocked", "1");
     WindowState window;
     std::string hosts_file;
-    Form_Load(Machine{files, registry, windows.path()}, hosts_file, window);
+    Form_Load(testing::TestMachine(files, registry, windows.path()), hosts_file, window);
 
     EXPECT_EQ(window.Caption(Label::Label3), state.status);
     EXPECT_EQ(window.command2_enabled, state.activate) << state.status;

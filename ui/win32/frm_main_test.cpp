@@ -12,6 +12,7 @@
 #include "ui/win32/controls.h"
 #include "ui/win32/dpi.h"
 #include "ui/win32/window_helpers.h"
+#include "testsupport/test_machine.h"
 
 namespace tsl {
 namespace {
@@ -83,7 +84,7 @@ class FrmMainTest : public ::testing::Test {
   std::string hosts_ = windows_.Join("hosts");
   RealFileSystem files_{windows_.path()};
   testing::ScratchRegistry registry_;
-  Machine machine_{files_, registry_, app_.path()};
+  Machine machine_ = testing::TestMachine(files_, registry_, app_.path());
   FrmMain form_{machine_, RecordMessageBox};
 };
 
