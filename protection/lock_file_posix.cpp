@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
@@ -36,7 +37,10 @@ std::string BaseName(const std::string& path) { return path.substr(path.find_las
 
 }  // namespace
 
+// TESSALINE_LOCK stands in for it, as TESSALINE_WINDIR does for the hosts file's place.
 std::string SystemLockPath() {
+  const char* path = std::getenv("TESSALINE_LOCK");
+  if (path != nullptr && *path != '\0') return path;
   return std::string(kSystemLockFolder) + "/" + std::string(kOperationLockName);
 }
 

@@ -130,5 +130,72 @@ TEST(ConcurrentActivationTest, TheFirstBackupSurvivesEveryTry) {
   }
 }
 
+constexpr const char* kRacingFolders = "TSL_TEST_RACING_FOLDERS";  // "windows|app|lock"
+
+// Looks at the hosts file twice, a while apart, as the operation ends, still holding the
+// lock: an operation run from another folder must not change it in between.
+class WatchingNameCache final : public NameCache {
+ public:
+  explicit WatchingNameCache(std::string hosts_file) : hosts_file_(std::move(hosts_file)) {}
+  void Flush() override {
+    const std::string before = testing::ReadBytes(hosts_file_);
+    std::this_thread::sleep_for(100ms);
+    EXPECT_EQ(testing::ReadBytes(hosts_file_), before)
+        << "another operation wrote the hosts file while this one held the lock";
+  }
+
+ private:
+  std::string hosts_file_;
+};
+
+// Run only as a child of the test below: activates from its own AppFolder with the lock
+// that the test names.
+TEST(SecondAppFolderChild, Activate) {
+  const char* folders = std::getenv(kRacingFolders);
+  if (folders == nullptr) GTEST_SKIP() << "runs as a child process only";
+  const std::string all(folders);
+  const size_t first = all.find('|');
+  const size_t second = all.find('|', first + 1);
+  const std::string windows = all.substr(0, first);
+  const std::string app = all.substr(first + 1, second - first - 1);
+  RealFileSystem files(windows);
+  testing::ScratchRegistry registry;
+  WindowState window;
+  const std::string hosts = windows + kPathSeparator + "hosts";
+  WatchingNameCache cache(hosts);
+  Machine machine = testing::TestMachine(files, registry, app, cache);
+  machine.lock_path = all.substr(second + 1);
+  ActivateProtection(machine, hosts, window);
+}
+
+// Two copies of the program in two folders, activating at once on one hosts file, take
+// turns on the machine's one lock: neither writes while the other holds it, and the
+// first one's backup is the user's hosts file.
+TEST(SecondAppFolderTest, TwoInstallsTakeTurnsOnOneLock) {
+  constexpr int kTries = 10;
+  std::string original;
+  for (int line = 0; line < 150000; ++line) {
+    original += "10.0." + std::to_string(line % 250) + ".1 host" + std::to_string(line) + "\r\n";
+  }
+  for (int attempt = 0; attempt < kTries; ++attempt) {
+    SCOPED_TRACE("try " + std::to_string(attempt));
+    const testing::TempDir windows;
+    const testing::TempDir apps[2];
+    const testing::TempDir locks;
+    testing::WriteBytes(windows.Join("hosts"), original);
+    for (const auto& app : apps) testing::WriteBytes(app.Join("data.dat"), "a.example\r\n");
+    std::vector<std::unique_ptr<testing::ChildProcess>> children;
+    for (const auto& app : apps) {
+      children.push_back(std::make_unique<testing::ChildProcess>(
+          "SecondAppFolderChild.Activate", kRacingFolders,
+          windows.path() + "|" + app.path() + "|" + testing::LockIn(locks.path())));
+    }
+    for (const auto& child : children) EXPECT_EQ(child->Wait(), 0);
+    const bool first_kept = testing::ReadBytes(apps[0].Join("host.bak")) == original ||
+                            testing::ReadBytes(apps[1].Join("host.bak")) == original;
+    EXPECT_TRUE(first_kept) << "no backup holds the user's hosts file";
+  }
+}
+
 }  // namespace
 }  // namespace tsl

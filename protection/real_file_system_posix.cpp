@@ -93,7 +93,12 @@ std::string RealFileSystem::ReadWholeFile(const std::string& path) const {
   return ReadRegularFile(path, info);
 }
 
+// `from` is the program's own copy: a link there is refused, never followed.
 void RealFileSystem::CopyFileOver(const std::string& from, const std::string& to) {
+  struct stat info {};
+  if (::lstat(from.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
+    throw FileError("read", from, ErrorText(kSymbolicLink));
+  }
   WriteOver(to, ReadWholeFile(from));
 }
 

@@ -1,6 +1,8 @@
 #include <csignal>
 #include <iostream>
+#include <string>
 
+#include "protection/app_folder_trust.h"
 #include "protection/real_file_system.h"
 #include "ui/cli.h"
 
@@ -9,9 +11,11 @@ int main(int argc, char** argv) {
   // end the program halfway through an operation.
   std::signal(SIGPIPE, SIG_IGN);
   return tsl::ReportingFailures(std::cerr, [&] {
+    const std::string app_folder = tsl::ExecutableFolder();
+    tsl::RequireTrustedAppFolder(app_folder);
     tsl::RealFileSystem files(tsl::SystemWindowsDirectory());
     const auto registry = tsl::OpenSystemRegistry();
-    const tsl::Machine machine{files, *registry, tsl::ExecutableFolder(), tsl::kOperationLockWait,
+    const tsl::Machine machine{files, *registry, app_folder, tsl::kOperationLockWait,
                                tsl::SystemNameCache()};
     return tsl::RunCommand(std::vector<std::string>(argv + 1, argv + argc), machine, std::cout,
                            std::cerr);
