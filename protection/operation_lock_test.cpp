@@ -139,7 +139,7 @@ class WatchingNameCache final : public NameCache {
   explicit WatchingNameCache(std::string hosts_file) : hosts_file_(std::move(hosts_file)) {}
   void Flush() override {
     const std::string before = testing::ReadBytes(hosts_file_);
-    std::this_thread::sleep_for(100ms);
+    std::this_thread::sleep_for(300ms);
     EXPECT_EQ(testing::ReadBytes(hosts_file_), before)
         << "another operation wrote the hosts file while this one held the lock";
   }
@@ -189,6 +189,8 @@ TEST(SecondAppFolderTest, TwoInstallsTakeTurnsOnOneLock) {
       children.push_back(std::make_unique<testing::ChildProcess>(
           "SecondAppFolderChild.Activate", kRacingFolders,
           windows.path() + "|" + app.path() + "|" + testing::LockIn(locks.path())));
+      // The second starts while the first is at work, at a different point each try.
+      std::this_thread::sleep_for(std::chrono::milliseconds(10 + attempt * 13 % 80));
     }
     for (const auto& child : children) EXPECT_EQ(child->Wait(), 0);
     const bool first_kept = testing::ReadBytes(apps[0].Join("host.bak")) == original ||
