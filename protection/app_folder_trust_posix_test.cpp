@@ -70,7 +70,8 @@ TEST_F(AppFolderTrustTest, AnythingAnotherUserCanWriteIsRefused) {
     ASSERT_EQ(::chmod(folder.c_str(), 0755) | ::chown(folder.c_str(), 0, 0) |
                   ::chown(data.c_str(), 0, 0) | ::chmod(backup.c_str(), 0644),
               0);
-    [[maybe_unused]] const int cleared = std::system(("setfacl -b '" + folder + "' 2>/dev/null").c_str());
+    [[maybe_unused]] const int cleared =
+        std::system(("setfacl -b '" + folder + "' 2>/dev/null").c_str());
     ASSERT_EQ(Check(), "trusted");
     ASSERT_EQ(change(), 0);
     const std::string text = Check();

@@ -8,9 +8,9 @@
 #include "protection/protection.h"
 #include "protection/real_file_system.h"
 #include "settings/registry_file.h"
+#include "testsupport/test_machine.h"
 #include "testsupport/test_support.h"
 #include "ui/window_state.h"
-#include "testsupport/test_machine.h"
 
 namespace tsl {
 namespace {

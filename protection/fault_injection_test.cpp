@@ -6,9 +6,9 @@
 
 #include "protection/protection.h"
 #include "protection/real_file_system.h"
+#include "testsupport/test_machine.h"
 #include "testsupport/test_support.h"
 #include "ui/window_state.h"
-#include "testsupport/test_machine.h"
 
 namespace tsl {
 namespace {
@@ -146,8 +146,9 @@ TEST_F(FaultInjectionTest, DeactivationFailingAtAnyStep) {
     RegistrySaveString(registry_, kHkeyLocalMachine, kSettingsKey, "Blocked", "1");
     FaultyFileSystem files(windows_.path(), fail_at);
     WindowState window;
-    EXPECT_THROW(DeactivateProtection(testing::TestMachine(files, registry_, app_.path()), hosts_, window),
-                 FileError);
+    EXPECT_THROW(
+        DeactivateProtection(testing::TestMachine(files, registry_, app_.path()), hosts_, window),
+        FileError);
     EXPECT_EQ(testing::ReadBytes(backup_), kOriginal) << "the backup is never touched";
     EXPECT_EQ(Blocked(), "1");
     EXPECT_FALSE(window.command2_enabled);

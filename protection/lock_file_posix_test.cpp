@@ -66,7 +66,8 @@ int HoldShared(const std::string& lock) {
 
 TEST_F(LockFileTest, AnotherUserCanNeitherOpenNorHoldTheLock) {
   { const OperationLock first(lock_, 0ms); }
-  struct stat folder {}, file {};
+  struct stat folder {
+  }, file{};
   ASSERT_EQ(::stat(root_.Join("locks").c_str(), &folder), 0);
   ASSERT_EQ(::stat(lock_.c_str(), &file), 0);
   EXPECT_EQ(folder.st_mode & 07777, 0700U);
@@ -99,8 +100,7 @@ TEST_F(LockFileTest, ALockPlacedByAnotherUserIsRefused) {
   const testing::TempDir open;
   ASSERT_EQ(::chmod(open.path().c_str(), 0775), 0);
   ASSERT_EQ(::chown(open.path().c_str(), 0, kNobody), 0);
-  EXPECT_NE(FailureText(open.Join("tessaline.lock")).find("open to other users"),
-            std::string::npos)
+  EXPECT_NE(FailureText(open.Join("tessaline.lock")).find("open to other users"), std::string::npos)
       << "a folder nobody's group may write";
 }
 

@@ -17,9 +17,9 @@
 #include "protection/protection.h"
 #include "protection/real_file_system.h"
 #include "testsupport/child_process.h"
+#include "testsupport/test_machine.h"
 #include "testsupport/test_support.h"
 #include "ui/window_state.h"
-#include "testsupport/test_machine.h"
 
 namespace tsl {
 namespace {
@@ -125,7 +125,8 @@ TEST(ConcurrentActivationTest, TheFirstBackupSurvivesEveryTry) {
     RealFileSystem files(windows.path());
     testing::ScratchRegistry registry;
     WindowState window;
-    DeactivateProtection(testing::TestMachine(files, registry, app.path()), windows.Join("hosts"), window);
+    DeactivateProtection(testing::TestMachine(files, registry, app.path()), windows.Join("hosts"),
+                         window);
     ASSERT_EQ(testing::ReadBytes(windows.Join("hosts")), original);
   }
 }

@@ -142,10 +142,12 @@ TEST_F(ProtectionTest, TemporaryCopiesLeftBehindAreRemovedAndNothingElse) {
   WriteBytes(block_list_, "a.example\r\n");
   const std::vector<std::string> leftovers = {TemporaryStem(hosts_) + "a1B2c3d4E5f6g7H8",
                                               TemporaryStem(backup_) + "zzzzzzzzzzzzzzzz"};
-  const std::vector<std::string> others = {
-      TemporaryStem(hosts_) + "a1B2c3d4E5f6g7H89", TemporaryStem(hosts_) + "a1B2c3d4E5f6g7H",
-      hosts_ + ".allow",  hosts_ + ".tsl-backup", hosts_ + ".tsl-a1B2c3",
-      TemporaryStem(backup_) + "ab.defghijklmnop"};
+  const std::vector<std::string> others = {TemporaryStem(hosts_) + "a1B2c3d4E5f6g7H89",
+                                           TemporaryStem(hosts_) + "a1B2c3d4E5f6g7H",
+                                           hosts_ + ".allow",
+                                           hosts_ + ".tsl-backup",
+                                           hosts_ + ".tsl-a1B2c3",
+                                           TemporaryStem(backup_) + "ab.defghijklmnop"};
   for (const std::string& path : leftovers) testing::WriteLeftover(path, "part");
   for (const std::string& path : others) testing::WriteLeftover(path, "keep");
   Activate();
@@ -205,10 +207,9 @@ TEST_F(ProtectionTest, TheNameCacheIsFlushedAfterEachSuccessAndOnlyThen) {
   EXPECT_THROW(Activate(), FileError);
   RefusingRegistry refusing;
   WriteBytes(block_list_, "a.example\r\n");
-  EXPECT_THROW(
-      ActivateProtection(testing::TestMachine(files_, refusing, app_.path(), name_cache_),
-                         hosts_, window_),
-      SettingsError);
+  EXPECT_THROW(ActivateProtection(testing::TestMachine(files_, refusing, app_.path(), name_cache_),
+                                  hosts_, window_),
+               SettingsError);
   EXPECT_EQ(name_cache_.flushes.size(), 2U) << "no flush after a failure";
 }
 

@@ -42,7 +42,9 @@ std::map<std::string, std::string> Attributes(const std::string& path) {
   return found;
 }
 
-bool Shell(const std::string& command) { return std::system((command + " 2>/dev/null").c_str()) == 0; }
+bool Shell(const std::string& command) {
+  return std::system((command + " 2>/dev/null").c_str()) == 0;
+}
 
 class ReplacingTest : public testing::ProtectionFixture {
  protected:
@@ -57,8 +59,8 @@ TEST_F(ReplacingTest, TheBackupTakesTheHostsFilesOwnerGroupAndMode) {
     SCOPED_TRACE(mode);
     ASSERT_EQ(::chmod(hosts_.c_str(), mode), 0);
     if (::geteuid() == 0) {
-    ASSERT_EQ(::chown(hosts_.c_str(), 65534, 4), 0);
-  }
+      ASSERT_EQ(::chown(hosts_.c_str(), 65534, 4), 0);
+    }
     std::remove(backup_.c_str());
     files_.CopyFileAtomically(hosts_, backup_);
     const struct stat hosts = StatOf(hosts_);
@@ -81,7 +83,8 @@ TEST_F(ReplacingTest, ARestoreKeepsAclsLabelsCapabilitiesAndTheAclMask) {
     ASSERT_EQ(::setxattr(hosts_.c_str(), "trusted.tessaline-test", "kept", 4, 0), 0);
     // VFS_CAP_REVISION_2: cap_net_bind_service permitted.
     const unsigned char capability[20] = {0, 0, 0, 2, 0, 4, 0, 0};
-    ASSERT_EQ(::setxattr(hosts_.c_str(), "security.capability", capability, sizeof capability, 0), 0);
+    ASSERT_EQ(::setxattr(hosts_.c_str(), "security.capability", capability, sizeof capability, 0),
+              0);
   }
   const std::map<std::string, std::string> before = Attributes(hosts_);
   const mode_t mode = StatOf(hosts_).st_mode;

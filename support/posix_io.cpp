@@ -156,8 +156,8 @@ UniqueFd OpenRegularFile(const std::string& path, int flags) {
 }
 
 UniqueFd OpenRegularFileAt(int directory, const std::string& name, int flags) {
-  UniqueFd fd(::openat(directory, name.c_str(), flags | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC,
-                       S_IRUSR | S_IWUSR));
+  UniqueFd fd(::openat(directory, name.c_str(),
+                       flags | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, S_IRUSR | S_IWUSR));
   if (!fd.valid()) {
     struct stat info {};
     if (errno == ELOOP && ::fstatat(directory, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 &&

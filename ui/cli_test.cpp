@@ -1,3 +1,4 @@
+#include "testsupport/test_machine.h"
 #include "ui/cli.h"
 
 #include <gtest/gtest.h>
@@ -12,7 +13,6 @@
 #include "settings/registry_file.h"
 #include "support/posix_io.h"
 #include "testsupport/test_support.h"
-#include "testsupport/test_machine.h"
 
 namespace tsl {
 namespace {

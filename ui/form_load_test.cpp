@@ -1,3 +1,4 @@
+#include "testsupport/test_machine.h"
 #include "ui/form_load.h"
 
 #include <gtest/gtest.h>
@@ -5,7 +6,6 @@
 #include "protection/real_file_system.h"
 #include "testsupport/test_support.h"
 #include "ui/window_state.h"
-#include "testsupport/test_machine.h"
 
 namespace tsl {
 namespace {

@@ -1,3 +1,4 @@
+#include "testsupport/test_machine.h"
 #include "ui/win32/frm_main.h"
 
 #include <gtest/gtest.h>
@@ -12,7 +13,6 @@
 #include "ui/win32/controls.h"
 #include "ui/win32/dpi.h"
 #include "ui/win32/window_helpers.h"
-#include "testsupport/test_machine.h"
 
 namespace tsl {
 namespace {

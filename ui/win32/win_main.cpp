@@ -56,7 +56,7 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int nShowCmd) {
     return 1;
   }
   const tsl::Machine machine{files, *registry, app_folder, tsl::kOperationLockWait,
-                                 tsl::SystemNameCache()};
+                             tsl::SystemNameCache()};
   tsl::FrmMain form(machine);
   if (!form.Create(hInstance, nShowCmd)) return 1;
   return tsl::RunMessageLoop(form);
