@@ -14,6 +14,7 @@
 
 #include "protection/file_system.h"
 #include "protection/operation_lock.h"
+#include "support/posix_io.h"
 #include "testsupport/test_support.h"
 
 namespace tsl {
@@ -58,8 +59,8 @@ class LockFileTest : public ::testing::Test {
 
 // What `flock -s` on the lock file does, as nobody: 0 when the lock was held for a while.
 int HoldShared(const std::string& lock) {
-  const int fd = ::open(lock.c_str(), O_RDONLY);
-  if (fd < 0 || ::flock(fd, LOCK_SH | LOCK_NB) != 0) return 1;
+  const UniqueFd fd(::open(lock.c_str(), O_RDONLY));
+  if (!fd.valid() || ::flock(fd.get(), LOCK_SH | LOCK_NB) != 0) return 1;
   ::sleep(2);
   return 0;
 }
