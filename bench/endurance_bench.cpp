@@ -10,6 +10,7 @@
 #include "protection/protection.h"
 #include "protection/real_file_system.h"
 #include "settings/registry_file.h"
+#include "testsupport/test_machine.h"
 #include "testsupport/test_support.h"
 #include "ui/window_state.h"
 
@@ -43,7 +44,7 @@ int main(int argc, char** argv) {
 
   tsl::RealFileSystem files(windows.path());
   tsl::RegistryFile registry(app.Join("registry.reg"));
-  const tsl::Machine machine{files, registry, app.path()};
+  const tsl::Machine machine = tsl::testing::TestMachine(files, registry, app.path());
   tsl::WindowState window;
 
   const int descriptors_before = OpenDescriptors();

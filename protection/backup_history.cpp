@@ -34,7 +34,7 @@ bool IsBackupHistoryName(std::string_view name) {
 
 void KeepBackupBeforeReplacing(const Machine& machine, std::string_view replacement) {
   const std::string backup = machine.AppFile(kHostsBackupName);
-  if (!machine.files.FileExists(backup) || machine.files.ReadWholeFile(backup) == replacement) {
+  if (!machine.files.FileExists(backup) || machine.files.ReadOwnFile(backup) == replacement) {
     return;
   }
   std::vector<unsigned long> kept;

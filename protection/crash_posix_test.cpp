@@ -16,6 +16,7 @@
 #include "protection/protection.h"
 #include "protection/real_file_system.h"
 #include "settings/registry_file.h"
+#include "testsupport/test_machine.h"
 #include "testsupport/test_support.h"
 #include "ui/window_state.h"
 
@@ -103,7 +104,7 @@ class CrashTest : public ::testing::Test {
   testing::TempDir state_;
   RealFileSystem files_{windows_.path()};
   RegistryFile registry_{state_.Join("registry.reg")};
-  Machine machine_{files_, registry_, app_.path()};
+  Machine machine_ = testing::TestMachine(files_, registry_, app_.path());
   std::string hosts_ = windows_.Join("hosts");
   std::string original_;
 };

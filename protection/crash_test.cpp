@@ -11,6 +11,7 @@
 #include "protection/protection.h"
 #include "protection/real_file_system.h"
 #include "testsupport/child_process.h"
+#include "testsupport/test_machine.h"
 #include "testsupport/test_support.h"
 #include "ui/window_state.h"
 
@@ -29,16 +30,10 @@ class DiscardingRegistry final : public RegistryHive {
   void Write(std::uint32_t, std::string_view, std::string_view, const RegistryValue&) override {}
 };
 
-class UnflushedNameCache final : public NameCache {
- public:
-  void Flush() override {}
-};
-
 void ActivateIn(const std::string& windows, const std::string& app, RegistryHive& registry) {
   RealFileSystem files(windows);
-  UnflushedNameCache name_cache;
   WindowState window;
-  ActivateProtection(Machine{files, registry, app, kOperationLockWait, name_cache},
+  ActivateProtection(testing::TestMachine(files, registry, app),
                      windows + kPathSeparator + "hosts", window);
 }
 

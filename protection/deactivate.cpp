@@ -35,7 +35,7 @@ void DeactivateProtection(const Machine& machine, const std::string& hosts_file,
     if (machine.files.FileExists(backup)) {
       RequireHostsFile(machine.files, hosts_file);
       const std::optional<std::string> restored = RestoredHostsFile(
-          machine.files.ReadWholeFile(hosts_file), machine.files.ReadWholeFile(backup));
+          machine.files.ReadWholeFile(hosts_file), machine.files.ReadOwnFile(backup));
       if (restored) {
         machine.files.SetAttributesNormal(hosts_file);
         machine.files.WriteFileOver(hosts_file, *restored);

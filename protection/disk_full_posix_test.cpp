@@ -8,6 +8,7 @@
 #include "protection/protection.h"
 #include "protection/real_file_system.h"
 #include "settings/registry_file.h"
+#include "testsupport/test_machine.h"
 #include "testsupport/test_support.h"
 #include "ui/window_state.h"
 
@@ -17,7 +18,7 @@ namespace {
 class SmallDisk {
  public:
   explicit SmallDisk(const std::string& at) : at_(at) {
-    mounted_ = ::mount("tessaline-test", at.c_str(), "tmpfs", 0, "size=16k") == 0;
+    mounted_ = ::mount("tessaline-test", at.c_str(), "tmpfs", 0, "size=16k,mode=0700") == 0;
   }
   ~SmallDisk() {
     if (mounted_) ::umount(at_.c_str());
@@ -56,7 +57,7 @@ TEST_F(DiskFullTest, ABackupThatDoesNotFitStopsActivationBeforeTheHostsFile) {
                       std::string(size_t{12} * 1024, 'x'));  // leaves < 6000 bytes
   RealFileSystem files(windows_.path());
   try {
-    ActivateProtection(Machine{files, registry_, app_.path()}, hosts, window_);
+    ActivateProtection(testing::TestMachine(files, registry_, app_.path()), hosts, window_);
     FAIL() << "a backup that did not fit was reported as written";
   } catch (const FileError& failure) {
     EXPECT_EQ(failure.path(), app_.Join("host.bak"));
@@ -77,7 +78,7 @@ TEST_F(DiskFullTest, AHostsFileThatCannotGrowLeavesACompleteBackup) {
   testing::WriteBytes(app_.Join("data.dat"), block_list);
   RealFileSystem files(windows_.path());
   try {
-    ActivateProtection(Machine{files, registry_, app_.path()}, hosts, window_);
+    ActivateProtection(testing::TestMachine(files, registry_, app_.path()), hosts, window_);
     FAIL() << "a section that did not fit was reported as written";
   } catch (const FileError& failure) {
     EXPECT_EQ(failure.path(), hosts);

@@ -6,6 +6,7 @@
 
 #include "protection/protection.h"
 #include "protection/real_file_system.h"
+#include "testsupport/test_machine.h"
 #include "testsupport/test_support.h"
 #include "ui/window_state.h"
 
@@ -27,15 +28,16 @@ class FaultyFileSystem final : public FileSystem {
     Step("read", path);
     return real_.ReadWholeFile(path);
   }
+  [[nodiscard]] std::string ReadOwnFile(const std::string& path) const override {
+    Step("read", path);
+    return real_.ReadOwnFile(path);
+  }
   // A failing replacement has written half of the bytes in place, as where the folder
   // refuses the copy.
   void WriteFileOver(const std::string& path, std::string_view contents) override {
     if (Failing()) testing::WriteBytes(path, std::string(contents.substr(0, contents.size() / 2)));
     Step("write", path);
     real_.WriteFileOver(path, contents);
-  }
-  void CopyFileOver(const std::string& from, const std::string& to) override {
-    WriteFileOver(to, real_.ReadWholeFile(from));
   }
   void CopyFileAtomically(const std::string& from, const std::string& to) override {
     Step("write", to);  // fails as a whole or not at all
@@ -109,7 +111,7 @@ TEST_F(FaultInjectionTest, ActivationFailingAtAnyStep) {
       prepare_backup();
       FaultyFileSystem counting(windows_.path(), -1);
       WindowState window;
-      ActivateProtection(Machine{counting, registry_, app_.path()}, hosts_, window);
+      ActivateProtection(testing::TestMachine(counting, registry_, app_.path()), hosts_, window);
       steps = counting.steps();
     }
     // read, backup, block list, attributes, write; then read, list and copy the earlier one
@@ -124,7 +126,7 @@ TEST_F(FaultInjectionTest, ActivationFailingAtAnyStep) {
       WindowState window;
       window.command2_enabled = true;
       try {
-        ActivateProtection(Machine{files, registry_, app_.path()}, hosts_, window);
+        ActivateProtection(testing::TestMachine(files, registry_, app_.path()), hosts_, window);
         FAIL() << "the failure was not reported";
       } catch (const FileError& failure) {
         EXPECT_FALSE(failure.path().empty());
@@ -150,7 +152,7 @@ TEST_F(FaultInjectionTest, DeactivationFailingAtAnyStep) {
     testing::WriteBytes(backup_, kOriginal);
     FaultyFileSystem counting(windows_.path(), -1);
     WindowState window;
-    DeactivateProtection(Machine{counting, registry_, app_.path()}, hosts_, window);
+    DeactivateProtection(testing::TestMachine(counting, registry_, app_.path()), hosts_, window);
     steps = counting.steps();
   }
   ASSERT_GE(steps, 4);  // read both, attributes, write
@@ -162,8 +164,9 @@ TEST_F(FaultInjectionTest, DeactivationFailingAtAnyStep) {
     RegistrySaveString(registry_, kHkeyLocalMachine, kSettingsKey, "Blocked", "1");
     FaultyFileSystem files(windows_.path(), fail_at);
     WindowState window;
-    EXPECT_THROW(DeactivateProtection(Machine{files, registry_, app_.path()}, hosts_, window),
-                 FileError);
+    EXPECT_THROW(
+        DeactivateProtection(testing::TestMachine(files, registry_, app_.path()), hosts_, window),
+        FileError);
     EXPECT_EQ(testing::ReadBytes(backup_), kOriginal) << "the backup is never touched";
     EXPECT_EQ(Blocked(), "1");
     EXPECT_FALSE(window.command2_enabled);
@@ -173,7 +176,7 @@ TEST_F(FaultInjectionTest, DeactivationFailingAtAnyStep) {
 TEST_F(FaultInjectionTest, AHostsFileThatVanishedAfterStartUp) {
   Prepare();
   RealFileSystem files(windows_.path());
-  const Machine machine{files, registry_, app_.path()};
+  const Machine machine = testing::TestMachine(files, registry_, app_.path());
   std::remove(hosts_.c_str());
   WindowState window;
   try {

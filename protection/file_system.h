@@ -38,6 +38,10 @@ class FileSystem {
   // file (a folder, a FIFO, a device).
   [[nodiscard]] virtual std::string ReadWholeFile(const std::string& path) const = 0;
 
+  // The same for a file of the program's own (the backup), which is never a link: one
+  // planted there would hand another file's bytes to the hosts file.
+  [[nodiscard]] virtual std::string ReadOwnFile(const std::string& path) const = 0;
+
   // Gives `path` these bytes, on stable storage before it returns, so that at every
   // instant it holds either its old bytes or the new ones: a flushed copy beside it takes
   // its place, keeping its owner, permissions and security settings (a link stays a link,
@@ -45,11 +49,9 @@ class FileSystem {
   // file bind-mounted on its own), the bytes are written into `path` in place instead.
   virtual void WriteFileOver(const std::string& path, std::string_view contents) = 0;
 
-  // WriteFileOver(to, ReadWholeFile(from)).
-  virtual void CopyFileOver(const std::string& from, const std::string& to) = 0;
-
   // Replaces `to` with a complete byte copy of `from`, on stable storage before it returns,
-  // or, failing, leaves `to` as it was; never in place.
+  // or, failing, leaves `to` as it was; never in place. The copy gets the owner, group and
+  // permissions of `from`, and a link or non-regular file at `to` is refused.
   virtual void CopyFileAtomically(const std::string& from, const std::string& to) = 0;
 
   // Removes the temporary copies that an interrupted replacement of `path` left beside it.

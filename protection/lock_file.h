@@ -7,9 +7,14 @@
 
 namespace tsl {
 
+// Where the machine's operation lock lives, the same for every copy of the program.
+std::string SystemLockPath();
+
 class LockFile {
  public:
-  // Opens the file, creating it when missing; throws FileError when it cannot.
+  // Opens the file, creating it (and on POSIX its folder) when missing; throws FileError
+  // when it cannot, and when others could open the file or replace it (a symbolic link,
+  // another user's file or folder, one that others may write).
   explicit LockFile(const std::string& path);
   ~LockFile();  // closing the file lets go of the lock
   LockFile(const LockFile&) = delete;
@@ -18,9 +23,9 @@ class LockFile {
   // Takes the lock without waiting: false while another holds it. Throws FileError when
   // the system refuses for any other reason.
   bool TryLock();
-  // The process number the holder recorded, or nothing.
+  // The process number of the holder, or nothing when the system cannot tell.
   [[nodiscard]] std::string Holder() const;
-  // Records this process as the holder; best effort.
+  // Records this process as the holder where the system does not; best effort.
   void RecordHolder();
 
  private:

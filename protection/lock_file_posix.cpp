@@ -1,22 +1,69 @@
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
 
 #include "protection/file_system.h"
 #include "protection/lock_file.h"
+#include "protection/operation_lock.h"
 #include "support/posix_io.h"
 
 namespace tsl {
+namespace {
+
+// A folder only root can create on a running system, emptied at each start.
+constexpr const char* kSystemLockFolder = "/run/tessaline";
+
+// Refuses a folder or file that someone other than the caller could replace, or (`reach`)
+// open at all: anyone who can open the lock file can hold it.
+void RequireOwnPrivate(int fd, mode_t others, const std::string& operation,
+                       const std::string& path) {
+  struct stat info {};
+  if (::fstat(fd, &info) != 0) throw FileError(operation, path, ErrorText(errno));
+  if (info.st_uid != ::geteuid()) throw FileError(operation, path, ErrorText(kOtherUsersFile));
+  if ((info.st_mode & others) != 0) {
+    throw FileError(operation, path, ErrorText(kOpenToOtherUsers));
+  }
+}
+
+std::string BaseName(const std::string& path) { return path.substr(path.find_last_of('/') + 1); }
+
+}  // namespace
+
+// TESSALINE_LOCK stands in for it, as TESSALINE_WINDIR does for the hosts file's place.
+std::string SystemLockPath() {
+  const char* path = std::getenv("TESSALINE_LOCK");
+  if (path != nullptr && *path != '\0') return path;
+  return std::string(kSystemLockFolder) + "/" + std::string(kOperationLockName);
+}
 
 struct LockFile::Handle {
   UniqueFd fd;
 };
 
+// The folder is created for the caller alone (0700) and the file 0600; neither is followed
+// when it is a symbolic link.
 LockFile::LockFile(const std::string& path) : path_(path), handle_(std::make_unique<Handle>()) {
-  handle_->fd = OpenRegularFile(path, O_RDWR | O_CREAT);
+  const std::string folder = ParentDirectory(path);
+  if (::mkdir(folder.c_str(), S_IRWXU) != 0 && errno != EEXIST) {
+    throw FileError("create the folder of the lock", folder, ErrorText(errno));
+  }
+  const UniqueFd directory(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+  if (!directory.valid()) {
+    throw FileError("open the folder of the lock", folder,
+                    ErrorText(errno == ENOTDIR || errno == ELOOP ? kNotRegularFile : errno));
+  }
+  RequireOwnPrivate(directory.get(), S_IWGRP | S_IWOTH, "open the folder of the lock", folder);
+  handle_->fd = OpenRegularFileAt(directory.get(), BaseName(path), O_RDWR | O_CREAT);
   if (!handle_->fd.valid()) throw FileError("open the lock", path, ErrorText(errno));
+  RequireOwnPrivate(handle_->fd.get(), S_IRWXG | S_IRWXO, "open the lock", path);
 }
 
 LockFile::~LockFile() = default;
@@ -27,17 +74,29 @@ bool LockFile::TryLock() {
   return false;
 }
 
+// The kernel's own record of who holds the lock (/proc/locks), so that a process number
+// written by an earlier holder is never taken for the present one.
 std::string LockFile::Holder() const {
-  std::string text;
-  if (::lseek(handle_->fd.get(), 0, SEEK_SET) != 0 || !ReadAll(handle_->fd.get(), text)) return {};
-  return text.substr(0, text.find_first_not_of("0123456789"));
+  struct stat info {};
+  if (::fstat(handle_->fd.get(), &info) != 0) return {};
+  char device[64];
+  std::snprintf(device, sizeof device, "%02x:%02x:%llu", ::major(info.st_dev), ::minor(info.st_dev),
+                static_cast<unsigned long long>(info.st_ino));
+  std::ifstream locks("/proc/locks");
+  std::string line;
+  while (std::getline(locks, line)) {
+    // "1: FLOCK  ADVISORY  WRITE 1234 08:01:5678 0 EOF"; waiters have "->" after the number.
+    std::istringstream fields(line);
+    std::string number, kind, mode, access, pid, file;
+    if (fields >> number >> kind >> mode >> access >> pid >> file && kind == "FLOCK" &&
+        file == device && pid.find_first_not_of("0123456789") == std::string::npos && pid != "0") {
+      return pid;
+    }
+  }
+  return {};
 }
 
-void LockFile::RecordHolder() {
-  const std::string pid = std::to_string(::getpid()) + "\n";
-  [[maybe_unused]] const bool recorded =
-      ::ftruncate(handle_->fd.get(), 0) == 0 &&
-      ::pwrite(handle_->fd.get(), pid.data(), pid.size(), 0) == static_cast<ssize_t>(pid.size());
-}
+// The kernel records the holder itself.
+void LockFile::RecordHolder() {}
 
 }  // namespace tsl

@@ -9,10 +9,12 @@ namespace {
 
 constexpr std::chrono::milliseconds kRetryPause{20};
 
+// Names no holder it cannot be sure of: the lock may be held by a process that is not
+// Tessaline's at all.
 std::string TimeoutReason(const std::string& holder, std::chrono::milliseconds wait) {
-  std::string reason = "another Tessaline operation";
-  if (!holder.empty()) reason += " (process " + holder + ")";
-  return reason + " still held it after " + std::to_string(wait.count()) + " ms";
+  const std::string who =
+      holder.empty() ? "a process the system does not name" : "process " + holder;
+  return who + " still held it after " + std::to_string(wait.count()) + " ms";
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // One protection operation at a time on the machine: activation and deactivation each hold
-// an exclusive lock on one file beside the backup from before they look at the hosts file
-// until "Blocked" is written, so that a second operation sees the first one's work.
+// an exclusive lock on one file for the whole machine (whichever folder the program runs
+// from) from before they look at the hosts file until "Blocked" is written, so that a
+// second operation sees the first one's work.
 #pragma once
 
 #include <chrono>

@@ -3,6 +3,8 @@
 // activations run in real child processes on large files, many times over.
 #include "protection/operation_lock.h"
 
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -15,6 +17,7 @@
 #include "protection/protection.h"
 #include "protection/real_file_system.h"
 #include "testsupport/child_process.h"
+#include "testsupport/test_machine.h"
 #include "testsupport/test_support.h"
 #include "ui/window_state.h"
 
@@ -39,7 +42,9 @@ TEST(OperationLockTest, ASecondHolderWaitsAndThenSaysWhoHeldIt) {
       EXPECT_EQ(failure.path(), path);
       const std::string text = failure.what();
       EXPECT_NE(text.find("still held it after 300 ms"), std::string::npos) << text;
-      EXPECT_NE(text.find("(process "), std::string::npos) << "names the holder: " << text;
+      EXPECT_NE(text.find("process " + std::to_string(::getpid()) + " still held it"),
+                std::string::npos)
+          << "names the holder: " << text;
     }
   }
   EXPECT_NO_THROW(OperationLock(path, 0ms)) << "the first holder let go";
@@ -53,7 +58,7 @@ TEST(OperationLockTest, AnOperationWaitsForTheOneBeforeIt) {
   RealFileSystem files(windows.path());
   testing::ScratchRegistry registry;
   WindowState window;
-  const Machine machine{files, registry, app.path()};
+  const Machine machine = testing::TestMachine(files, registry, app.path());
 
   std::chrono::steady_clock::duration waited{};
   std::optional<OperationLock> held;
@@ -83,7 +88,8 @@ TEST(ConcurrentActivationChild, Activate) {
   WindowState window;
   // The path start-up found: under Wine the hosts file is briefly missing while another
   // activation replaces it, so looking for it here, outside the lock, may not find it.
-  ActivateProtection(Machine{files, registry, app}, windows + kPathSeparator + "hosts", window);
+  ActivateProtection(testing::TestMachine(files, registry, app), windows + kPathSeparator + "hosts",
+                     window);
 }
 
 // Several activations started together, then one deactivation: the user's hosts file
@@ -120,7 +126,8 @@ TEST(ConcurrentActivationTest, TheFirstBackupSurvivesEveryTry) {
     RealFileSystem files(windows.path());
     testing::ScratchRegistry registry;
     WindowState window;
-    DeactivateProtection(Machine{files, registry, app.path()}, windows.Join("hosts"), window);
+    DeactivateProtection(testing::TestMachine(files, registry, app.path()), windows.Join("hosts"),
+                         window);
     ASSERT_EQ(testing::ReadBytes(windows.Join("hosts")), original);
   }
 }
@@ -155,8 +162,77 @@ TEST(ConcurrentActivationTest, TwentyAtOnceLeaveOneSection) {
   RealFileSystem files(windows.path());
   testing::ScratchRegistry registry;
   WindowState window;
-  DeactivateProtection(Machine{files, registry, app.path()}, windows.Join("hosts"), window);
+  DeactivateProtection(testing::TestMachine(files, registry, app.path()), windows.Join("hosts"), window);
   EXPECT_EQ(testing::ReadBytes(windows.Join("hosts")), original);
+}
+
+constexpr const char* kRacingFolders = "TSL_TEST_RACING_FOLDERS";  // "windows|app|lock"
+
+// Looks at the hosts file twice, a while apart, as the operation ends, still holding the
+// lock: an operation run from another folder must not change it in between.
+class WatchingNameCache final : public NameCache {
+ public:
+  explicit WatchingNameCache(std::string hosts_file) : hosts_file_(std::move(hosts_file)) {}
+  void Flush() override {
+    const std::string before = testing::ReadBytes(hosts_file_);
+    std::this_thread::sleep_for(300ms);
+    EXPECT_EQ(testing::ReadBytes(hosts_file_), before)
+        << "another operation wrote the hosts file while this one held the lock";
+  }
+
+ private:
+  std::string hosts_file_;
+};
+
+// Run only as a child of the test below: activates from its own AppFolder with the lock
+// that the test names.
+TEST(SecondAppFolderChild, Activate) {
+  const char* folders = std::getenv(kRacingFolders);
+  if (folders == nullptr) GTEST_SKIP() << "runs as a child process only";
+  const std::string all(folders);
+  const size_t first = all.find('|');
+  const size_t second = all.find('|', first + 1);
+  const std::string windows = all.substr(0, first);
+  const std::string app = all.substr(first + 1, second - first - 1);
+  RealFileSystem files(windows);
+  testing::ScratchRegistry registry;
+  WindowState window;
+  const std::string hosts = windows + kPathSeparator + "hosts";
+  WatchingNameCache cache(hosts);
+  Machine machine = testing::TestMachine(files, registry, app, cache);
+  machine.lock_path = all.substr(second + 1);
+  ActivateProtection(machine, hosts, window);
+}
+
+// Two copies of the program in two folders, activating at once on one hosts file, take
+// turns on the machine's one lock: neither writes while the other holds it, and the
+// first one's backup is the user's hosts file.
+TEST(SecondAppFolderTest, TwoInstallsTakeTurnsOnOneLock) {
+  constexpr int kTries = 10;
+  std::string original;
+  for (int line = 0; line < 150000; ++line) {
+    original += "10.0." + std::to_string(line % 250) + ".1 host" + std::to_string(line) + "\r\n";
+  }
+  for (int attempt = 0; attempt < kTries; ++attempt) {
+    SCOPED_TRACE("try " + std::to_string(attempt));
+    const testing::TempDir windows;
+    const testing::TempDir apps[2];
+    const testing::TempDir locks;
+    testing::WriteBytes(windows.Join("hosts"), original);
+    for (const auto& app : apps) testing::WriteBytes(app.Join("data.dat"), "a.example\r\n");
+    std::vector<std::unique_ptr<testing::ChildProcess>> children;
+    for (const auto& app : apps) {
+      children.push_back(std::make_unique<testing::ChildProcess>(
+          "SecondAppFolderChild.Activate", kRacingFolders,
+          windows.path() + "|" + app.path() + "|" + testing::LockIn(locks.path())));
+      // The second starts while the first is at work, at a different point each try.
+      std::this_thread::sleep_for(std::chrono::milliseconds(10 + attempt * 13 % 80));
+    }
+    for (const auto& child : children) EXPECT_EQ(child->Wait(), 0);
+    const bool first_kept = testing::ReadBytes(apps[0].Join("host.bak")) == original ||
+                            testing::ReadBytes(apps[1].Join("host.bak")) == original;
+    EXPECT_TRUE(first_kept) << "no backup holds the user's hosts file";
+  }
 }
 
 }  // namespace

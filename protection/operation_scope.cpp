@@ -5,7 +5,7 @@
 namespace tsl {
 
 OperationScope::OperationScope(const Machine& machine, const std::string& hosts_file)
-    : lock_(machine.AppFile(kOperationLockName), machine.lock_wait) {
+    : lock_(machine.lock_path, machine.lock_wait) {
   machine.files.RemoveTemporaryCopies(machine.AppFile(kHostsBackupName));
   if (!hosts_file.empty()) machine.files.RemoveTemporaryCopies(hosts_file);
 }

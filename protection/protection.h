@@ -5,6 +5,7 @@
 #include <string>
 
 #include "protection/file_system.h"
+#include "protection/lock_file.h"
 #include "protection/name_cache.h"
 #include "protection/operation_lock.h"
 #include "protection/real_file_system.h"
@@ -21,8 +22,12 @@ struct Machine {
   std::string app_folder;
   // How long an operation waits for another one to finish.
   std::chrono::milliseconds lock_wait = kOperationLockWait;
-  // Flushed once an operation has changed the hosts file and recorded the state.
-  NameCache& name_cache = SystemNameCache();
+  // Flushed once an operation has changed the hosts file and recorded the state: the
+  // program passes SystemNameCache(), a test a cache of its own.
+  NameCache& name_cache;
+  // The operation lock: one for the machine's hosts file, whichever folder the program
+  // runs from.
+  std::string lock_path = SystemLockPath();
 
   // A file beside the executable.
   [[nodiscard]] std::string AppFile(std::string_view name) const {
@@ -30,13 +35,17 @@ struct Machine {
   }
 };
 
-// Backs the hosts file up, appends the block section, records "Blocked" = "1" and reports.
-// A failing step throws FileError, or SettingsError for "Blocked"; the steps before it stay
-// done. Holds the machine's operation lock throughout; on success flushes the name cache.
+// Backs the hosts file up (keeping the backup it replaces in the history), gives the hosts
+// file one block section made from the block list (in the place of a section it already
+// holds, or at its end), records "Blocked" = "1" and reports. A failing step throws
+// FileError, or SettingsError for "Blocked"; the steps before it stay done. Holds the
+// machine's operation lock throughout; on success flushes the name cache.
 void ActivateProtection(const Machine& machine, const std::string& hosts_file, WindowParts& window);
 
-// Copies the backup back over the hosts file and records "Blocked" = "0"; without a
-// backup it only tells the user so. Fails and locks as activation does.
+// Takes the block sections back out of the hosts file (the backup's bytes when the hosts
+// file is the backup followed by sections; nothing when it holds none) and records
+// "Blocked" = "0"; without a backup it only tells the user so. Fails and locks as
+// activation does.
 void DeactivateProtection(const Machine& machine, const std::string& hosts_file,
                           WindowParts& window);
 

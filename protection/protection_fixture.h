@@ -9,6 +9,7 @@
 
 #include "protection/protection.h"
 #include "protection/real_file_system.h"
+#include "testsupport/test_machine.h"
 #include "testsupport/test_support.h"
 #include "ui/window_state.h"
 
@@ -54,7 +55,7 @@ class ProtectionFixture : public ::testing::Test {
   ScratchRegistry registry_;
   std::string hosts_ = windows_.Join("system32/drivers/etc/hosts");
   RecordingNameCache name_cache_{hosts_, registry_};
-  Machine machine_{files_, registry_, app_.path(), kOperationLockWait, name_cache_};
+  Machine machine_ = testing::TestMachine(files_, registry_, app_.path(), name_cache_);
   WindowState window_;
   std::string backup_ = app_.Join("host.bak");
   std::string block_list_ = app_.Join("data.dat");

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "protection/protection_fixture.h"
+#include "support/temporary_name.h"
+#include "testsupport/test_machine.h"
 
 namespace tsl {
 namespace {
@@ -135,11 +137,16 @@ TEST_F(ProtectionTest, TemporaryCopiesLeftBehindAreRemovedAndNothingElse) {
   WriteBytes(hosts_, "original\r\n");
   WriteBytes(block_list_, "a.example\r\n");
   WriteBytes(backup_, "earlier backup\r\n");  // a copy of a missing file may be its only one
-  const std::vector<std::string> leftovers = {hosts_ + ".tsl-a1B2c3", backup_ + ".tsl-zzzzzz"};
-  const std::vector<std::string> others = {hosts_ + ".tsl-a1B2c34", hosts_ + ".tsl-a1B2c",
-                                           hosts_ + ".allow", backup_ + ".tsl-ab.def"};
-  for (const std::string& path : leftovers) WriteBytes(path, "part");
-  for (const std::string& path : others) WriteBytes(path, "keep");
+  const std::vector<std::string> leftovers = {TemporaryStem(hosts_) + "a1B2c3d4E5f6g7H8",
+                                              TemporaryStem(backup_) + "zzzzzzzzzzzzzzzz"};
+  const std::vector<std::string> others = {TemporaryStem(hosts_) + "a1B2c3d4E5f6g7H89",
+                                           TemporaryStem(hosts_) + "a1B2c3d4E5f6g7H",
+                                           hosts_ + ".allow",
+                                           hosts_ + ".tsl-backup",
+                                           hosts_ + ".tsl-a1B2c3",
+                                           TemporaryStem(backup_) + "ab.defghijklmnop"};
+  for (const std::string& path : leftovers) testing::WriteLeftover(path, "part");
+  for (const std::string& path : others) testing::WriteLeftover(path, "keep");
   Activate();
   for (const std::string& path : leftovers) EXPECT_FALSE(testing::PathExists(path)) << path;
   for (const std::string& path : others) EXPECT_EQ(ReadBytes(path), "keep") << path;
@@ -164,7 +171,7 @@ TEST_F(ProtectionTest, AStateThatIsNotRecordedIsAFailureNotASuccess) {
   WriteBytes(hosts_, "original\r\n");
   WriteBytes(block_list_, "a.example\r\n");
   RefusingRegistry refusing;
-  const Machine machine{files_, refusing, app_.path()};
+  const Machine machine = testing::TestMachine(files_, refusing, app_.path());
   EXPECT_THROW(ActivateProtection(machine, hosts_, window_), SettingsError);
   EXPECT_NE(window_.Caption(Label::Label3), kActivated);
   EXPECT_EQ(ReadBytes(backup_), "original\r\n");
@@ -197,10 +204,9 @@ TEST_F(ProtectionTest, TheNameCacheIsFlushedAfterEachSuccessAndOnlyThen) {
   EXPECT_THROW(Activate(), FileError);
   RefusingRegistry refusing;
   WriteBytes(block_list_, "a.example\r\n");
-  EXPECT_THROW(
-      ActivateProtection(Machine{files_, refusing, app_.path(), kOperationLockWait, name_cache_},
-                         hosts_, window_),
-      SettingsError);
+  EXPECT_THROW(ActivateProtection(testing::TestMachine(files_, refusing, app_.path(), name_cache_),
+                                  hosts_, window_),
+               SettingsError);
   EXPECT_EQ(name_cache_.flushes.size(), 2U) << "no flush after a failure";
 }
 

@@ -27,8 +27,8 @@ class RealFileSystem final : public FileSystem {
   [[nodiscard]] std::string WindowsDirectory() const override { return windows_directory_; }
   [[nodiscard]] bool FileExists(const std::string& path) const override;
   [[nodiscard]] std::string ReadWholeFile(const std::string& path) const override;
+  [[nodiscard]] std::string ReadOwnFile(const std::string& path) const override;
   void WriteFileOver(const std::string& path, std::string_view contents) override;
-  void CopyFileOver(const std::string& from, const std::string& to) override;
   void CopyFileAtomically(const std::string& from, const std::string& to) override;
   void RemoveTemporaryCopies(const std::string& path) override;
   void SetAttributesNormal(const std::string& path) override;

@@ -30,6 +30,32 @@ void SyncOrFail(const UniqueFd& fd, const std::string& path) {
   if (::fsync(fd.get()) != 0) Fail("flush", path);
 }
 
+// The file's bytes, no more than kLargestFileBytes of them, and what it is (owner, mode).
+std::string ReadRegularFile(const std::string& path, struct stat& info) {
+  const UniqueFd fd = OpenOrFail("read", path, O_RDONLY);
+  std::string contents;
+  if (::fstat(fd.get(), &info) != 0 || !ReadAll(fd.get(), contents, kLargestFileBytes)) {
+    Fail("read", path);
+  }
+  return contents;
+}
+
+// The one way a file that is not the program's own gets new bytes: a copy that keeps all
+// it has takes its place, or, where none can, the bytes go into the file itself.
+void WriteOver(const std::string& to, std::string_view contents) {
+  switch (ReplaceAtomically(to, contents)) {
+    case ReplaceOutcome::kReplaced:
+      return;
+    case ReplaceOutcome::kFailed:
+      Fail("write", to);
+    case ReplaceOutcome::kInPlaceOnly:
+      break;
+  }
+  const UniqueFd fd = OpenOrFail("write", to, O_WRONLY | O_CREAT | O_TRUNC);
+  if (!WriteAll(fd.get(), contents)) Fail("write", to);
+  SyncOrFail(fd, to);
+}
+
 }  // namespace
 
 std::string SystemWindowsDirectory() {
@@ -65,32 +91,26 @@ bool RealFileSystem::FileExists(const std::string& path) const {
 }
 
 std::string RealFileSystem::ReadWholeFile(const std::string& path) const {
-  const UniqueFd fd = OpenOrFail("read", path, O_RDONLY);
-  std::string contents;
-  if (!ReadAll(fd.get(), contents)) Fail("read", path);
-  return contents;
+  struct stat info {};
+  return ReadRegularFile(path, info);
 }
 
 void RealFileSystem::WriteFileOver(const std::string& path, std::string_view contents) {
-  switch (ReplaceAtomically(path, contents)) {
-    case ReplaceOutcome::kReplaced:
-      return;
-    case ReplaceOutcome::kFailed:
-      Fail("write", path);
-    case ReplaceOutcome::kFolderRefused:
-      break;
-  }
-  const UniqueFd fd = OpenOrFail("write", path, O_WRONLY | O_CREAT | O_TRUNC);
-  if (!WriteAll(fd.get(), contents)) Fail("write", path);
-  SyncOrFail(fd, path);
+  WriteOver(path, contents);
 }
 
-void RealFileSystem::CopyFileOver(const std::string& from, const std::string& to) {
-  WriteFileOver(to, ReadWholeFile(from));
+std::string RealFileSystem::ReadOwnFile(const std::string& path) const {
+  const UniqueFd fd = OpenRegularFileAt(AT_FDCWD, path, O_RDONLY);
+  std::string contents;
+  if (!fd.valid() || !ReadAll(fd.get(), contents, kLargestFileBytes)) Fail("read", path);
+  return contents;
 }
 
+// The copy is never more readable than the file it copies.
 void RealFileSystem::CopyFileAtomically(const std::string& from, const std::string& to) {
-  if (ReplaceAtomically(to, ReadWholeFile(from)) != ReplaceOutcome::kReplaced) Fail("write", to);
+  struct stat info {};
+  const std::string contents = ReadRegularFile(from, info);
+  if (ReplaceOwnFile(to, contents, info) != ReplaceOutcome::kReplaced) Fail("write", to);
 }
 
 void RealFileSystem::RemoveTemporaryCopies(const std::string& path) {

@@ -281,10 +281,8 @@ void RealFileSystem::WriteFileOver(const std::string& path, std::string_view con
   ReplaceWithBytes(path, contents);
 }
 
-// `from` is the backup, which is never a link: one planted there would copy another
-// file's bytes over the hosts file.
-void RealFileSystem::CopyFileOver(const std::string& from, const std::string& to) {
-  ReplaceWithBytes(to, ReadAllOrFail(from, Links::kRefuse));
+std::string RealFileSystem::ReadOwnFile(const std::string& path) const {
+  return ReadAllOrFail(path, Links::kRefuse);
 }
 
 // `to` is the backup; a link planted in its place is refused rather than replaced.

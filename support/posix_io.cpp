@@ -2,12 +2,17 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/random.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <functional>
 #include <memory>
+#include <vector>
 
 #include "support/temporary_name.h"
 
@@ -31,12 +36,109 @@ void SyncDirectory(const std::string& path) {
   if (directory.valid()) ::fsync(directory.get());
 }
 
+// Sixteen letters and digits from the system's random source, so that no one can foresee
+// the name of a copy or be expected to choose it for a file of their own.
+bool RandomSuffix(std::string& suffix) {
+  constexpr std::string_view kCharacters =
+      "0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ";
+  unsigned char bytes[kTemporarySuffixLength];
+  size_t got = 0;
+  while (got < sizeof bytes) {
+    const ssize_t n = ::getrandom(bytes + got, sizeof bytes - got, 0);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    got += static_cast<size_t>(n);
+  }
+  suffix.clear();
+  for (const unsigned char byte : bytes) suffix.push_back(kCharacters[byte % kCharacters.size()]);
+  return true;
+}
+
+// A new file of mode 0600 beside `target`, named as its temporary copy.
+UniqueFd CreateTemporaryCopy(const std::string& target, std::string& temporary) {
+  constexpr int kAttempts = 8;
+  for (int attempt = 0; attempt < kAttempts; ++attempt) {
+    std::string suffix;
+    if (!RandomSuffix(suffix)) return UniqueFd();
+    temporary = TemporaryStem(target) + suffix;
+    UniqueFd fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                       S_IRUSR | S_IWUSR));
+    if (fd.valid() || errno != EEXIST) return fd;
+  }
+  return UniqueFd();
+}
+
+// Gives the copy every extended attribute of `target` (POSIX ACLs, security labels,
+// trusted and user attributes, file capabilities). False when one cannot be read or given.
+bool CopyExtendedAttributes(const std::string& target, int copy) {
+  ssize_t size = ::llistxattr(target.c_str(), nullptr, 0);
+  if (size < 0) return errno == ENOTSUP;  // a file system without them
+  std::vector<char> names(static_cast<size_t>(size));
+  size = ::llistxattr(target.c_str(), names.data(), names.size());
+  if (size < 0) return false;
+  for (const char* name = names.data(); name < names.data() + size; name += std::strlen(name) + 1) {
+    const ssize_t length = ::lgetxattr(target.c_str(), name, nullptr, 0);
+    if (length < 0) return false;
+    std::vector<char> value(static_cast<size_t>(length));
+    const ssize_t got = ::lgetxattr(target.c_str(), name, value.data(), value.size());
+    if (got < 0 || ::fsetxattr(copy, name, value.data(), static_cast<size_t>(got), 0) != 0) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// Writes a temporary copy beside `target` (no link), gives it its attributes with
+// `attributes` once every byte is on stable storage, and renames it over `target`. The
+// attributes are the last change before the rename, so that a copy a killed run leaves is
+// still 0600 and known for Tessaline's; a journalling file system has them on its disk no
+// later than the rename.
+ReplaceOutcome ReplaceWithCopy(const std::string& target, std::string_view contents,
+                               const std::function<ReplaceOutcome(int)>& attributes) {
+  std::string temporary;
+  const UniqueFd fd = CreateTemporaryCopy(target, temporary);
+  if (!fd.valid()) {
+    return FolderRefusal(errno) ? ReplaceOutcome::kInPlaceOnly : ReplaceOutcome::kFailed;
+  }
+  const auto give_up = [&temporary](ReplaceOutcome outcome) {
+    const int error = errno;
+    ::unlink(temporary.c_str());
+    errno = error;
+    return outcome;
+  };
+  if (!WriteAll(fd.get(), contents) || ::fsync(fd.get()) != 0) {
+    return give_up(ReplaceOutcome::kFailed);
+  }
+  const ReplaceOutcome given = attributes(fd.get());
+  if (given != ReplaceOutcome::kReplaced) return give_up(given);
+  if (::rename(temporary.c_str(), target.c_str()) != 0) {
+    return give_up(FolderRefusal(errno) ? ReplaceOutcome::kInPlaceOnly : ReplaceOutcome::kFailed);
+  }
+  SyncDirectory(target);
+  return ReplaceOutcome::kReplaced;
+}
+
 }  // namespace
 
 void FdTraits::Close(Handle fd) { ::close(fd); }
 
 std::string ErrorText(int error) {
-  return error == kNotRegularFile ? "not a regular file" : std::strerror(error);
+  switch (error) {
+    case kNotRegularFile:
+      return "not a regular file";
+    case kSymbolicLink:
+      return "a symbolic link";
+    case kOtherUsersFile:
+      return "owned by another user";
+    case kOpenToOtherUsers:
+      return "open to other users";
+    case kTooBig:
+      return "too big";
+    default:
+      return std::strerror(error);
+  }
 }
 
 UniqueFd OpenRegularFile(const std::string& path, int flags) {
@@ -53,17 +155,50 @@ UniqueFd OpenRegularFile(const std::string& path, int flags) {
   return fd;
 }
 
-bool ReadAll(int fd, std::string& out) {
+UniqueFd OpenRegularFileAt(int directory, const std::string& name, int flags) {
+  UniqueFd fd(::openat(directory, name.c_str(),
+                       flags | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, S_IRUSR | S_IWUSR));
+  if (!fd.valid()) {
+    struct stat info {};
+    if (errno == ELOOP && ::fstatat(directory, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+        S_ISLNK(info.st_mode)) {
+      errno = kSymbolicLink;
+    }
+    return fd;
+  }
   struct stat info {};
-  size_t expected = 0;
-  if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode))
-    expected = static_cast<size_t>(info.st_size);
+  if (::fstat(fd.get(), &info) != 0) return UniqueFd();
+  if (!S_ISREG(info.st_mode)) {
+    errno = kNotRegularFile;
+    return UniqueFd();
+  }
+  if (::fcntl(fd.get(), F_SETFL, ::fcntl(fd.get(), F_GETFL) & ~O_NONBLOCK) != 0) return UniqueFd();
+  return fd;
+}
+
+bool ReadAll(int fd, std::string& out, std::uint64_t limit) {
+  struct stat info {};
+  std::uint64_t expected = 0;
+  if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
+    expected = static_cast<std::uint64_t>(info.st_size);
+  }
   out.clear();
+  if (expected > limit) {
+    errno = kTooBig;
+    return false;
+  }
   // One byte more than the size, so that a file that has not grown ends in one read.
-  out.resize(expected + 1);
+  out.resize(static_cast<size_t>(expected) + 1);
   size_t used = 0;
   while (true) {
-    if (used == out.size()) out.resize(out.size() * 2);
+    if (used == out.size()) {
+      if (used > limit) {
+        out.clear();
+        errno = kTooBig;
+        return false;
+      }
+      out.resize(static_cast<size_t>(std::min<std::uint64_t>(out.size() * 2, limit + 1)));
+    }
     const ssize_t got = ::read(fd, out.data() + used, out.size() - used);
     if (got < 0) {
       if (errno == EINTR) continue;
@@ -119,7 +254,13 @@ void RemoveTemporaryCopies(const std::string& path) {
   const std::unique_ptr<DIR, int (*)(DIR*)> listing(::opendir(folder.c_str()), ::closedir);
   if (!listing) return;
   while (const dirent* entry = ::readdir(listing.get())) {
-    if (IsTemporaryCopyOf(entry->d_name, name)) ::unlink((folder + "/" + entry->d_name).c_str());
+    if (!IsTemporaryCopyOf(entry->d_name, name)) continue;
+    struct stat info {};
+    if (::fstatat(::dirfd(listing.get()), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+        S_ISREG(info.st_mode) && info.st_uid == ::geteuid() &&
+        (info.st_mode & 07777) == (S_IRUSR | S_IWUSR)) {
+      ::unlinkat(::dirfd(listing.get()), entry->d_name, 0);
+    }
   }
 }
 
@@ -127,38 +268,50 @@ ReplaceOutcome ReplaceAtomically(const std::string& path, std::string_view conte
   std::string target;
   if (!FollowLinks(path, target)) return ReplaceOutcome::kFailed;
   struct stat info {};
-  const bool existed = ::stat(target.c_str(), &info) == 0;
-  if (existed && !S_ISREG(info.st_mode)) {
+  if (::stat(target.c_str(), &info) != 0) {
+    if (errno != ENOENT) return ReplaceOutcome::kFailed;
+    return ReplaceWithCopy(target, contents, [](int copy) {
+      return ::fchmod(copy, 0644) == 0 ? ReplaceOutcome::kReplaced : ReplaceOutcome::kFailed;
+    });
+  }
+  if (!S_ISREG(info.st_mode)) {
     errno = kNotRegularFile;
     return ReplaceOutcome::kFailed;
   }
+  // A copy would split the link: the other names would keep the old bytes.
+  if (info.st_nlink > 1) {
+    errno = EMLINK;
+    return ReplaceOutcome::kInPlaceOnly;
+  }
+  return ReplaceWithCopy(target, contents, [&](int copy) {
+    // Owner first: a change of owner clears the set-user and set-group bits and file
+    // capabilities. Mode before the extended attributes: the access ACL then sets the
+    // group bits back to its mask.
+    if ((info.st_uid != ::geteuid() || info.st_gid != ::getegid()) &&
+        ::fchown(copy, info.st_uid, info.st_gid) != 0) {
+      return ReplaceOutcome::kInPlaceOnly;
+    }
+    if (::fchmod(copy, info.st_mode & 07777) != 0) return ReplaceOutcome::kFailed;
+    if (!CopyExtendedAttributes(target, copy)) return ReplaceOutcome::kInPlaceOnly;
+    return ReplaceOutcome::kReplaced;
+  });
+}
 
-  std::string temporary = TemporaryStem(target) + "XXXXXX";
-  const UniqueFd fd(::mkstemp(temporary.data()));
-  if (!fd.valid()) {
-    return FolderRefusal(errno) ? ReplaceOutcome::kFolderRefused : ReplaceOutcome::kFailed;
+ReplaceOutcome ReplaceOwnFile(const std::string& path, std::string_view contents,
+                              const struct stat& like) {
+  struct stat info {};
+  if (::lstat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
+    errno = S_ISLNK(info.st_mode) ? kSymbolicLink : kNotRegularFile;
+    return ReplaceOutcome::kFailed;
   }
-  const auto give_up = [&temporary](ReplaceOutcome outcome) {
-    const int error = errno;
-    ::unlink(temporary.c_str());
-    errno = error;
-    return outcome;
-  };
-  if (!WriteAll(fd.get(), contents)) return give_up(ReplaceOutcome::kFailed);
-  // Owner first: a change of owner clears the set-user and set-group bits.
-  if (existed && (info.st_uid != ::geteuid() || info.st_gid != ::getegid()) &&
-      ::fchown(fd.get(), info.st_uid, info.st_gid) != 0) {
-    return give_up(ReplaceOutcome::kFolderRefused);
-  }
-  const mode_t mode = existed ? info.st_mode & 07777 : 0644;
-  if (::fchmod(fd.get(), mode) != 0 || ::fsync(fd.get()) != 0) {
-    return give_up(ReplaceOutcome::kFailed);
-  }
-  if (::rename(temporary.c_str(), target.c_str()) != 0) {
-    return give_up(FolderRefusal(errno) ? ReplaceOutcome::kFolderRefused : ReplaceOutcome::kFailed);
-  }
-  SyncDirectory(target);
-  return ReplaceOutcome::kReplaced;
+  return ReplaceWithCopy(path, contents, [&like](int copy) {
+    mode_t mode = like.st_mode & 0777;
+    if ((like.st_uid != ::geteuid() || like.st_gid != ::getegid()) &&
+        ::fchown(copy, like.st_uid, like.st_gid) != 0) {
+      mode &= S_IRWXU;  // others' rights were meant for that owner's group, not the caller's
+    }
+    return ::fchmod(copy, mode) == 0 ? ReplaceOutcome::kReplaced : ReplaceOutcome::kFailed;
+  });
 }
 
 }  // namespace tsl

@@ -16,4 +16,9 @@ bool IsReadOnly(const std::string& path) {
   return (info.st_mode & S_IWUSR) == 0;
 }
 
+void WriteLeftover(const std::string& path, const std::string& bytes) {
+  WriteBytes(path, bytes);
+  if (::chmod(path.c_str(), 0600) != 0) throw std::runtime_error("chmod " + path);
+}
+
 }  // namespace tsl::testing

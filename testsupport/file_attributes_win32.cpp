@@ -18,4 +18,6 @@ bool IsReadOnly(const std::string& path) {
   return (attributes & FILE_ATTRIBUTE_READONLY) != 0;
 }
 
+void WriteLeftover(const std::string& path, const std::string& bytes) { WriteBytes(path, bytes); }
+
 }  // namespace tsl::testing

@@ -32,6 +32,9 @@ bool PathExists(const std::string& path);
 void MakeReadOnly(const std::string& path);
 bool IsReadOnly(const std::string& path);
 
+// A file as a killed replacement leaves its temporary copy: mode 0600 on POSIX.
+void WriteLeftover(const std::string& path, const std::string& bytes);
+
 // The real settings store of the platform, kept apart from the machine's own settings:
 // a temporary REGEDIT4 file on POSIX, a key of the test's own (removed afterwards) below
 // which every key is placed on Windows.

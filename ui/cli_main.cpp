@@ -1,5 +1,7 @@
 #include <iostream>
+#include <string>
 
+#include "protection/app_folder_trust.h"
 #include "protection/real_file_system.h"
 #include "ui/cli.h"
 #include "ui/console_output.h"
@@ -7,9 +9,12 @@
 int main(int argc, char** argv) {
   tsl::PrepareConsoleOutput();
   return tsl::ReportingFailures(std::cerr, [&] {
+    const std::string app_folder = tsl::ExecutableFolder();
+    tsl::RequireTrustedAppFolder(app_folder);
     tsl::RealFileSystem files(tsl::SystemWindowsDirectory());
     const auto registry = tsl::OpenSystemRegistry();
-    const tsl::Machine machine{files, *registry, tsl::ExecutableFolder()};
+    const tsl::Machine machine{files, *registry, app_folder, tsl::kOperationLockWait,
+                               tsl::SystemNameCache()};
     return tsl::RunCommand(std::vector<std::string>(argv + 1, argv + argc), machine, std::cout,
                            std::cerr);
   });

@@ -23,6 +23,7 @@ class CliProgramTest : public ::testing::Test {
     if (child == 0) {
       ::setenv("TESSALINE_WINDIR", windows_.path().c_str(), 1);
       ::setenv("TESSALINE_REGISTRY", windows_.Join("registry.reg").c_str(), 1);
+      ::setenv("TESSALINE_LOCK", windows_.Join("lock/tessaline.lock").c_str(), 1);
       const int program = ::openat(program_folder, "tessaline", O_RDONLY);
       const int quiet = ::open("/dev/null", O_WRONLY);
       if (program < 0 || ::dup2(out, 1) < 0 || ::dup2(quiet, 2) < 0 || ::fchdir(cwd) != 0) {

@@ -7,6 +7,7 @@
 #include "build_facts.h"
 #include "protection/real_file_system.h"
 #include "support/win32_handle.h"
+#include "testsupport/test_machine.h"
 #include "testsupport/test_support.h"
 #include "ui/cli.h"
 #include "ui/form_load.h"
@@ -77,7 +78,7 @@ std::string InProcessOutput(const std::vector<std::string>& args) {
   const testing::TempDir windows;
   RealFileSystem files(windows.path());
   testing::ScratchRegistry registry;
-  const Machine machine{files, registry, windows.path()};
+  const Machine machine = testing::TestMachine(files, registry, windows.path());
   std::ostringstream out;
   std::ostringstream err;
   RunCommand(args, machine, out, err);

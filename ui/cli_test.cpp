@@ -1,3 +1,4 @@
+#include "testsupport/test_machine.h"
 #include "ui/cli.h"
 
 #include <gtest/gtest.h>
@@ -40,7 +41,7 @@ class CliTest : public ::testing::Test {
   testing::TempDir app_;
   RealFileSystem files_{windows_.path()};
   testing::ScratchRegistry registry_;
-  Machine machine_{files_, registry_, app_.path()};
+  Machine machine_ = testing::TestMachine(files_, registry_, app_.path());
   std::ostringstream out_;
   std::ostringstream err_;
 };
@@ -170,7 +171,7 @@ TEST_F(CliTest, EveryFailureIsOneLineAndStatusOne) {
   testing::WriteBytes(Hosts(), "original\n");
   testing::WriteBytes(app_.Join("data.dat"), "a.example\r\n");
   RefusingRegistry unwritable(registry_);
-  const Machine machine{files_, unwritable, app_.path()};
+  const Machine machine = testing::TestMachine(files_, unwritable, app_.path());
   EXPECT_EQ(RunCommand({"activate"}, machine, out_, err_), 1);
   EXPECT_EQ(out_.str(), "") << "no success is reported";
   EXPECT_EQ(err_.str(), "tessaline: Could not record \"Blocked\" in the store: refused\n");

@@ -1,3 +1,4 @@
+#include "testsupport/test_machine.h"
 #include "ui/form_load.h"
 
 #include <gtest/gtest.h>
@@ -25,7 +26,7 @@ class FormLoadTest : public ::testing::Test {
   testing::TempDir windows_;
   RealFileSystem files_{windows_.path()};
   testing::ScratchRegistry registry_;
-  Machine machine_{files_, registry_, windows_.path()};
+  Machine machine_ = testing::TestMachine(files_, registry_, windows_.path());
   WindowState window_;
   std::string hosts_file_;
 };
@@ -59,7 +60,7 @@ TEST_F(FormLoadTest, TheFourStartUpStatesWithAndWithoutASection) {
       RegistrySaveString(registry, kHkeyLocalMachine, kSettingsKey, "Blocked", "1");
     WindowState window;
     std::string hosts_file;
-    Form_Load(Machine{files, registry, windows.path()}, hosts_file, window);
+    Form_Load(testing::TestMachine(files, registry, windows.path()), hosts_file, window);
 
     EXPECT_EQ(window.Caption(Label::Label3), state.status);
     EXPECT_EQ(window.command2_enabled, state.activate) << state.status;

@@ -1,3 +1,4 @@
+#include "testsupport/test_machine.h"
 #include "ui/win32/frm_main.h"
 
 #include <gtest/gtest.h>
@@ -86,7 +87,7 @@ class FrmMainTest : public ::testing::Test {
   std::string hosts_ = windows_.Join("hosts");
   RealFileSystem files_{windows_.path()};
   testing::ScratchRegistry registry_;
-  Machine machine_{files_, registry_, app_.path()};
+  Machine machine_ = testing::TestMachine(files_, registry_, app_.path());
   FrmMain form_{machine_, RecordMessageBox};
 };
 

@@ -55,7 +55,8 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int nShowCmd) {
                 MB_OK | MB_ICONERROR);
     return 1;
   }
-  const tsl::Machine machine{files, *registry, app_folder};
+  const tsl::Machine machine{files, *registry, app_folder, tsl::kOperationLockWait,
+                             tsl::SystemNameCache()};
   tsl::FrmMain form(machine);
   if (!form.Create(hInstance, nShowCmd)) return 1;
   return tsl::RunMessageLoop(form);

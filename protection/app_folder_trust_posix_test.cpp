@@ -1,0 +1,117 @@
+// Root runs only from an AppFolder that no other user can change: the folder and data.dat
+// and host.bak must be root's alone, and neither file may be a link.
+#include "protection/app_folder_trust.h"
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <functional>
+#include <string>
+
+#include "protection/file_system.h"
+#include "protection/real_file_system.h"
+#include "testsupport/test_support.h"
+
+namespace tsl {
+namespace {
+
+constexpr uid_t kNobody = 65534;
+
+class AppFolderTrustTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (::geteuid() != 0) GTEST_SKIP() << "the check is for runs as root";
+    ASSERT_EQ(::chmod(app_.path().c_str(), 0755), 0);
+    testing::WriteBytes(app_.Join("data.dat"), "a.example\r\n");
+    testing::WriteBytes(app_.Join("host.bak"), "backup\r\n");
+  }
+
+  // The failure's text, or "trusted".
+  std::string Check() const {
+    try {
+      RequireTrustedAppFolder(app_.path());
+    } catch (const FileError& failure) {
+      return failure.what();
+    }
+    return "trusted";
+  }
+
+  testing::TempDir app_;
+};
+
+TEST_F(AppFolderTrustTest, AFolderAndFilesOfRootsAloneAreTrusted) {
+  EXPECT_EQ(Check(), "trusted");
+  ASSERT_EQ(::chmod(app_.path().c_str(), 0775), 0);  // root's own group may write
+  EXPECT_EQ(Check(), "trusted");
+  std::remove(app_.Join("host.bak").c_str());
+  EXPECT_EQ(Check(), "trusted") << "no backup yet";
+}
+
+TEST_F(AppFolderTrustTest, AnythingAnotherUserCanWriteIsRefused) {
+  const std::string folder = app_.path();
+  const std::string data = app_.Join("data.dat");
+  const std::string backup = app_.Join("host.bak");
+  const std::vector<std::pair<std::string, std::function<int()>>> changes = {
+      {"folder for all", [&] { return ::chmod(folder.c_str(), 01777); }},
+      {"folder of nobody", [&] { return ::chown(folder.c_str(), kNobody, 0); }},
+      {"folder of nobody's group",
+       [&] { return ::chown(folder.c_str(), 0, kNobody) | ::chmod(folder.c_str(), 0775); }},
+      {"data.dat of nobody", [&] { return ::chown(data.c_str(), kNobody, kNobody); }},
+      {"host.bak for all", [&] { return ::chmod(backup.c_str(), 0666); }},
+      {"an ACL entry for nobody",
+       [&] { return std::system(("setfacl -m u:65534:rwx '" + folder + "'").c_str()); }},
+  };
+  for (const auto& [what, change] : changes) {
+    SCOPED_TRACE(what);
+    ASSERT_EQ(::chmod(folder.c_str(), 0755) | ::chown(folder.c_str(), 0, 0) |
+                  ::chown(data.c_str(), 0, 0) | ::chmod(backup.c_str(), 0644),
+              0);
+    [[maybe_unused]] const int cleared =
+        std::system(("setfacl -b '" + folder + "' 2>/dev/null").c_str());
+    ASSERT_EQ(Check(), "trusted");
+    ASSERT_EQ(change(), 0);
+    const std::string text = Check();
+    EXPECT_NE(text.find("a user other than root can write it"), std::string::npos) << text;
+  }
+}
+
+TEST_F(AppFolderTrustTest, ALinkOrOddFileForTheBackupIsRefused) {
+  std::remove(app_.Join("host.bak").c_str());
+  ASSERT_EQ(::symlink("/etc/shadow", app_.Join("host.bak").c_str()), 0);
+  EXPECT_NE(Check().find("a symbolic link"), std::string::npos) << Check();
+  std::remove(app_.Join("host.bak").c_str());
+  ASSERT_EQ(::mkfifo(app_.Join("host.bak").c_str(), 0600), 0);
+  EXPECT_NE(Check().find("not a regular file"), std::string::npos) << Check();
+}
+
+// The program itself, run as root from a folder all may write: it stops before it
+// touches a file, and says why.
+TEST_F(AppFolderTrustTest, TheProgramRunAsRootFromAnOpenFolderTouchesNothing) {
+  const testing::TempDir windows;
+  testing::WriteBytes(windows.Join("hosts"), "original\r\n");
+  ASSERT_EQ(::chmod(app_.path().c_str(), 0777), 0);
+  std::remove(app_.Join("host.bak").c_str());
+  const std::string program = app_.Join("tessaline");
+  ASSERT_EQ(::link((ExecutableFolder() + "/tessaline").c_str(), program.c_str()), 0)
+      << "the build folder and the temporary folder are on one file system";
+  const std::string command = "TESSALINE_WINDIR='" + windows.path() + "' TESSALINE_REGISTRY='" +
+                              windows.Join("registry.reg") + "' TESSALINE_LOCK='" +
+                              windows.Join("lock/tessaline.lock") + "' '" + program +
+                              "' activate >/dev/null 2>'" + windows.Join("err") + "'";
+  const int status = std::system(command.c_str());
+  EXPECT_EQ(WEXITSTATUS(status), 1);
+  EXPECT_NE(testing::ReadBytes(windows.Join("err")).find("a user other than root can write it"),
+            std::string::npos)
+      << testing::ReadBytes(windows.Join("err"));
+  EXPECT_EQ(testing::ReadBytes(windows.Join("hosts")), "original\r\n");
+  EXPECT_FALSE(testing::PathExists(app_.Join("host.bak")));
+  EXPECT_FALSE(testing::PathExists(windows.Join("lock")));
+  EXPECT_FALSE(testing::PathExists(windows.Join("registry.reg")));
+}
+
+}  // namespace
+}  // namespace tsl
