@@ -209,7 +209,6 @@ Section "Uninstall"
   Delete "$INSTDIR\data.dat"
   Delete "$INSTDIR\README.md"
   Delete "$INSTDIR\LICENSE.txt"
-  Delete "$INSTDIR\tessaline.lock"
   Delete "$INSTDIR\uninstall.exe"
   ; A backup that was not just restored may be the only copy of the user's hosts file.
   ${If} $R9 == 1

@@ -2,13 +2,13 @@
 # mount namespace), so that this machine's /opt, /etc/hosts, settings and package database
 # are never touched. The root holds only a shell, rm, rmdir and the program's libraries: the
 # maintainer scripts need nothing else. Its /etc/hosts and /var/lib/tessaline/registry.reg
-# are the defaults the program finds. Until the program has `state` and `refresh`, a
-# stand-in for them wraps the real program (which does status, activate and deactivate);
-# every call is recorded in the root's /calls.
+# are the defaults the program finds, and its /run holds the program's lock. A stand-in
+# takes the program's place and records every call in the root's /calls before it runs the
+# real program.
 # Needs: $work (a temporary folder), $build (the native build folder).
 make_root() {
   root="$work/root"
-  mkdir -p "$root"/{bin,etc,proc,tmp,var/tmp,var/lib/dpkg/{info,updates,triggers}}
+  mkdir -p "$root"/{bin,etc,proc,run,tmp,var/tmp,var/lib/dpkg/{info,updates,triggers}}
   touch "$root/var/lib/dpkg/status"
   mkdir -p "$root/dev" && mknod -m 666 "$root/dev/null" c 1 3
   tools="/usr/bin/dash /usr/bin/rm /usr/bin/rmdir"
@@ -22,23 +22,8 @@ make_root() {
 
 cat >"$work/stand-in" <<'STANDIN'
 #!/bin/sh
-# Records each call; state and refresh by their contract until the program has them.
-real=/opt/tessaline/tessaline.real
 echo "$*" >>/calls
-case "$("$real" --help)" in *"  $1 "*) exec "$real" "$@" ;; esac
-blocked=no section=no
-case "$("$real" status)" in *"already functioning"*) blocked=yes ;; esac
-while IFS= read -r line; do
-  case "$line" in "#email snoop protection "*) section=yes ;; esac
-done </etc/hosts
-case "$1:$blocked:$section" in
-  state:yes:yes) echo on; exit 0 ;;
-  state:yes:no) echo section-missing; exit 4 ;;
-  state:*) echo off; exit 4 ;;
-  refresh:yes:yes) "$real" deactivate >/dev/null || exit 1; exec "$real" activate ;;
-  refresh:*) echo "Protection is off; nothing to refresh." >&2; exit 4 ;;
-esac
-exec "$real" "$@"
+exec /opt/tessaline/tessaline.real "$@"
 STANDIN
 # The stand-in takes the program's place after each unpack (postinst runs after it).
 install_deb() {
