@@ -13,6 +13,7 @@
 #include "resources/version.h"
 #include "settings/registry.h"
 #include "support/win32_handle.h"
+#include "testsupport/test_machine.h"
 #include "testsupport/test_support.h"
 #include "ui/form_load.h"
 #include "ui/window_state.h"
@@ -250,7 +251,7 @@ std::string DeactivatedCopy(const std::string& hosts, const std::string& backup)
   RealFileSystem files(windows.path());
   testing::ScratchRegistry registry;
   RegistrySaveString(registry, kHkeyLocalMachine, kSettingsKey, "Blocked", "1");
-  const Machine machine{files, registry, app.path()};
+  const Machine machine = testing::TestMachine(files, registry, app.path());
   WindowState window;
   DeactivateProtection(machine, copy, window);
   return testing::ReadBytes(copy);
@@ -265,6 +266,8 @@ TEST_F(InstallerTest, TheUninstallerDeactivatesThroughTheConsoleProgram) {
   const std::string expected = DeactivatedCopy(hosts_, folder + "\\host.bak");
   Uninstall();
   EXPECT_EQ(testing::ReadBytes(hosts_), expected);
+  EXPECT_NE(expected.find("10.0.0.6 printer\r\n"), std::string::npos) << "the added line stays";
+  EXPECT_EQ(expected.find("#email snoop protection"), std::string::npos);
   EXPECT_FALSE(testing::PathExists(folder));
 }
 

@@ -18,6 +18,7 @@
 #include "protection/real_file_system.h"
 #include "support/win32_handle.h"
 #include "testsupport/child_process.h"
+#include "testsupport/test_machine.h"
 #include "testsupport/test_support.h"
 #include "ui/window_state.h"
 
@@ -54,11 +55,6 @@ bool HeldByAnother(const std::string& path) {
                                        nullptr, OPEN_EXISTING, 0, nullptr));
   return !probe.valid() && GetLastError() == ERROR_SHARING_VIOLATION;
 }
-
-class QuietNameCache final : public NameCache {
- public:
-  void Flush() override {}
-};
 
 enum class Operation { kActivate, kDeactivate };
 enum class HeldFile { kHosts, kBackup, kBlockList };
@@ -182,8 +178,7 @@ class Scene {
   std::string hosts_ = windows_.Join("hosts");
   RealFileSystem files_{windows_.path()};
   testing::ScratchRegistry registry_;
-  QuietNameCache name_cache_;
-  Machine machine_{files_, registry_, app_.path(), kOperationLockWait, name_cache_};
+  Machine machine_ = testing::TestMachine(files_, registry_, app_.path());
   WindowState window_;
   std::unique_ptr<testing::ChildProcess> holder_;
   std::thread operation_;

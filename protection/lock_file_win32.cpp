@@ -23,12 +23,6 @@ constexpr DWORD kLockedOffsetHigh = 1;
 // anyone else; "P" keeps the program-data folder's own rights from being inherited.
 constexpr const char* kAdministratorsOnly = "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
 
-struct LocalMemoryTraits {
-  using Handle = HLOCAL;
-  static Handle Invalid() { return nullptr; }
-  static void Close(Handle memory) { LocalFree(memory); }
-};
-
 std::string ProgramDataFolder() {
   wchar_t found[MAX_PATH] = {};
   const HRESULT result =
@@ -53,7 +47,7 @@ void SecureLockFolder(const std::string& folder) {
                                                             &descriptor, nullptr)) {
     throw FileError("secure the lock folder", folder, SystemMessage(GetLastError()));
   }
-  const UniqueResource<LocalMemoryTraits> owned(descriptor);
+  const UniqueLocalMemory owned(descriptor);
   SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor, FALSE};
   if (CreateDirectoryA(folder.c_str(), &attributes)) return;
   const DWORD error = GetLastError();

@@ -1,4 +1,6 @@
 #include <windows.h>
+// After windows.h, which it needs.
+#include <aclapi.h>
 
 #include <algorithm>
 #include <optional>
@@ -174,16 +176,57 @@ void WriteInPlace(const std::string& to, std::string_view contents) {
   FlushOrFail(file, to);
 }
 
-// Gives `to` the bytes: a flushed copy beside it replaces it, ReplaceFileA keeping its
-// security descriptor, attributes and streams, which a rename would take from the copy.
-// Another process that holds `to` (a scanner, an indexer, an editor) is waited for; one
-// that does not let go within the wait fails the step with `to` as it was. Only a folder
-// that refuses new files has the bytes written in place.
+// Gives the copy the access rights of `to` (and its owner and group, where this process
+// may), so that a rename keeps them. False when the rights could not be carried over.
+bool CarryAccessRights(const std::string& to, const std::string& copy) {
+  PSID owner = nullptr;
+  PSID group = nullptr;
+  PACL dacl = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (GetNamedSecurityInfoA(
+          to.c_str(), SE_FILE_OBJECT,
+          OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+          &owner, &group, &dacl, nullptr, &descriptor) != ERROR_SUCCESS) {
+    return false;
+  }
+  const UniqueLocalMemory owned(descriptor);
+  SECURITY_DESCRIPTOR_CONTROL control = 0;
+  DWORD revision = 0;
+  GetSecurityDescriptorControl(descriptor, &control, &revision);
+  const SECURITY_INFORMATION inheritance = (control & SE_DACL_PROTECTED) != 0
+                                               ? PROTECTED_DACL_SECURITY_INFORMATION
+                                               : UNPROTECTED_DACL_SECURITY_INFORMATION;
+  char* const name = const_cast<char*>(copy.c_str());
+  if (SetNamedSecurityInfoA(name, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION | inheritance, nullptr,
+                            nullptr, dacl, nullptr) != ERROR_SUCCESS) {
+    return false;
+  }
+  // Giving a file another owner takes a privilege an administrator may not hold; the
+  // rights are what keep others out.
+  SetNamedSecurityInfoA(name, SE_FILE_OBJECT,
+                        OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION, owner, group,
+                        nullptr, nullptr);
+  return true;
+}
+
+// Gives `to` the bytes: a flushed copy beside it, given the access rights of `to`, is
+// renamed over it, so that at every instant `to` is its old file or the new one
+// (ReplaceFileA may leave a moment with no file of that name). Where the rights cannot be
+// carried over, ReplaceFileA puts the copy in place, keeping the security descriptor,
+// attributes and streams of `to`. Another process that holds `to` (a scanner, an indexer,
+// an editor) is waited for; one that does not let go within the wait fails the step with
+// `to` as it was. Only a folder that refuses new files has the bytes written in place.
 void ReplaceWithBytes(const std::string& to, std::string_view contents) {
   const TemporaryCopy copy = WriteTemporaryCopy(to, contents);
   if (copy.name.empty()) {
     WriteInPlace(to, contents);
     return;
+  }
+  if (CarryAccessRights(to, copy.name)) {
+    const DWORD error = MoveIntoPlace(copy.name, to);
+    if (error == ERROR_SUCCESS) return;
+    DeleteFileA(copy.name.c_str());
+    Fail("replace", to, error);
   }
   BusyRetry retry;
   DWORD error = ERROR_SUCCESS;

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "support/temporary_name.h"
 #include "support/win32_ansi_path.h"
 #include "support/win32_handle.h"
 #include "testsupport/test_support.h"
@@ -137,9 +138,9 @@ TEST(RealFileSystemWin32Test, OnlyThePlainLeftoversOfAnExistingFileAreRemoved) {
   const testing::TempDir folder;
   RealFileSystem files(folder.path());
   const std::string hosts = folder.Join("hosts");
-  const std::string leftover = hosts + ".tsl-a1b2c3";
-  const std::string read_only = hosts + ".tsl-d4e5f6";
-  const std::string directory = hosts + ".tsl-g7h8i9";
+  const std::string leftover = TemporaryStem(hosts) + "a1b2c3d4e5f6g7h8";
+  const std::string read_only = TemporaryStem(hosts) + "d4e5f6g7h8i9j0k1";
+  const std::string directory = TemporaryStem(hosts) + "g7h8i9j0k1l2m3n4";
   testing::WriteBytes(leftover, "new bytes\r\n");
   files.RemoveTemporaryCopies(hosts);
   EXPECT_EQ(testing::ReadBytes(leftover), "new bytes\r\n") << "the only copy of the hosts file";

@@ -37,6 +37,14 @@ struct HkeyTraits {
 };
 using UniqueHkey = UniqueResource<HkeyTraits>;
 
+// Memory the system allocated for the caller with LocalAlloc (security descriptors).
+struct LocalMemoryTraits {
+  using Handle = HLOCAL;
+  static Handle Invalid() { return nullptr; }
+  static void Close(Handle memory) { LocalFree(memory); }
+};
+using UniqueLocalMemory = UniqueResource<LocalMemoryTraits>;
+
 struct ModuleTraits {
   using Handle = HMODULE;
   static Handle Invalid() { return nullptr; }

@@ -268,10 +268,11 @@ TEST_F(FrmMainTest, AFailingStepIsReportedAndEndsTheProgram) {
 TEST_F(FrmMainTest, TheFailureReportOutlastsACloseOrQuitThatCameInMeanwhile) {
   using namespace std::chrono_literals;
   for (const UINT queued : {static_cast<UINT>(WM_CLOSE), static_cast<UINT>(WM_QUIT)}) {
-    const Machine waiting{files_, registry_, app_.path(), 1000ms};
+    Machine waiting = testing::TestMachine(files_, registry_, app_.path());
+    waiting.lock_wait = 1000ms;
     FrmMain form(waiting, MessageBoxA);
     ASSERT_TRUE(form.Create(GetModuleHandleA(nullptr), SW_SHOWNORMAL));
-    const OperationLock held(app_.Join("tessaline.lock"), 0ms);
+    const OperationLock held(waiting.lock_path, 0ms);
 
     const DWORD ui_thread = GetCurrentThreadId();
     const HWND window = form.window();
