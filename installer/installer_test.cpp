@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <thread>
 
 #include "build_facts.h"
@@ -269,6 +270,8 @@ TEST_F(InstallerTest, TheUninstallerDeactivatesThroughTheConsoleProgram) {
   EXPECT_NE(expected.find("10.0.0.6 printer\r\n"), std::string::npos) << "the added line stays";
   EXPECT_EQ(expected.find("#email snoop protection"), std::string::npos);
   EXPECT_FALSE(testing::PathExists(folder));
+  EXPECT_FALSE(testing::PathExists(std::string(std::getenv("ProgramData")) + "\\Tessaline"))
+      << "the machine's lock goes with the program";
 }
 
 TEST_F(InstallerTest, AnUninstallWhoseDeactivationFailsRemovesNothing) {

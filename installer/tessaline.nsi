@@ -215,6 +215,9 @@ Section "Uninstall"
     Delete "$INSTDIR\host.bak"
   ${EndIf}
   RMDir "$INSTDIR"
+  ; The machine's operation lock, in the program data folder.
+  Delete "$APPDATA\${PRODUCT}\tessaline.lock"
+  RMDir "$APPDATA\${PRODUCT}"
   Delete "$SMPROGRAMS\${PRODUCT}.lnk"
 
   DeleteRegKey HKLM "${SETTINGS_KEY}"
