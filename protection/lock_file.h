@@ -7,12 +7,9 @@
 
 namespace tsl {
 
-// Where the machine's operation lock lives, the same for every copy of the program.
-std::string SystemLockPath();
-
 class LockFile {
  public:
-  // Opens the file, creating it (and on POSIX its folder) when missing; throws FileError
+  // Opens the file, creating it (and the machine's lock folder) when missing; throws FileError
   // when it cannot, and when others could open the file or replace it (a symbolic link,
   // another user's file or folder, one that others may write).
   explicit LockFile(const std::string& path);
@@ -34,7 +31,8 @@ class LockFile {
   std::unique_ptr<Handle> handle_;
 };
 
-// The machine's one operation lock, at a fixed place that only administrators can open.
+// The machine's one operation lock, the same for every copy of the program, at a fixed
+// place that only administrators can open (made when the lock is first taken).
 std::string SystemLockPath();
 
 }  // namespace tsl

@@ -73,20 +73,22 @@ void SecureLockFolder(const std::string& folder) {
   }
 }
 
+std::string LockFolder() { return ProgramDataFolder() + "\\Tessaline"; }
+
 }  // namespace
 
-std::string SystemLockPath() {
-  const std::string folder = ProgramDataFolder() + "\\Tessaline";
-  SecureLockFolder(folder);
-  return folder + "\\tessaline.lock";
-}
+// Only named here: the folder is made when an operation takes the lock, so that a look at
+// the state needs no administrator.
+std::string SystemLockPath() { return LockFolder() + "\\tessaline.lock"; }
 
 struct LockFile::Handle {
   UniqueHandle file;
 };
 
-// The lock is opened itself, never through a link planted in its place.
+// The lock is opened itself, never through a link planted in its place; the machine's
+// lock only in its secured folder.
 LockFile::LockFile(const std::string& path) : path_(path), handle_(std::make_unique<Handle>()) {
+  if (path == SystemLockPath()) SecureLockFolder(LockFolder());
   handle_->file.reset(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                   OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT,

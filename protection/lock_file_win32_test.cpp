@@ -50,6 +50,8 @@ TEST(SystemLockPathWin32Test, OneFolderUnderProgramDataForAdministratorsAndSyste
   const std::string folder = std::string(program_data) + "\\Tessaline";
   EXPECT_EQ(SystemLockPath(), folder + "\\tessaline.lock");
   EXPECT_EQ(SystemLockPath(), folder + "\\tessaline.lock") << "the same place every time";
+  { const LockFile lock(SystemLockPath()); }
+  EXPECT_NE(GetFileAttributesA(folder.c_str()), INVALID_FILE_ATTRIBUTES) << "made by the lock";
   if (!KeepsRights()) GTEST_SKIP() << "this file system keeps no rights of its own";
 
   PACL dacl = nullptr;

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "support/temporary_name.h"
@@ -141,10 +142,11 @@ std::string ErrorText(int error) {
   }
 }
 
-UniqueFd OpenRegularFile(const std::string& path, int flags) {
-  // Without O_NONBLOCK, opening a FIFO waits for the other end.
-  UniqueFd fd(::open(path.c_str(), flags | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0644));
-  if (!fd.valid()) return fd;
+namespace {
+
+// A descriptor opened with O_NONBLOCK, kept only when it names a regular file, and then
+// made blocking again.
+UniqueFd OnlyRegular(UniqueFd fd) {
   struct stat info {};
   if (::fstat(fd.get(), &info) != 0) return UniqueFd();
   if (!S_ISREG(info.st_mode)) {
@@ -153,6 +155,15 @@ UniqueFd OpenRegularFile(const std::string& path, int flags) {
   }
   if (::fcntl(fd.get(), F_SETFL, ::fcntl(fd.get(), F_GETFL) & ~O_NONBLOCK) != 0) return UniqueFd();
   return fd;
+}
+
+}  // namespace
+
+UniqueFd OpenRegularFile(const std::string& path, int flags) {
+  // Without O_NONBLOCK, opening a FIFO waits for the other end.
+  UniqueFd fd(::open(path.c_str(), flags | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0644));
+  if (!fd.valid()) return fd;
+  return OnlyRegular(std::move(fd));
 }
 
 UniqueFd OpenRegularFileAt(int directory, const std::string& name, int flags) {
@@ -166,14 +177,7 @@ UniqueFd OpenRegularFileAt(int directory, const std::string& name, int flags) {
     }
     return fd;
   }
-  struct stat info {};
-  if (::fstat(fd.get(), &info) != 0) return UniqueFd();
-  if (!S_ISREG(info.st_mode)) {
-    errno = kNotRegularFile;
-    return UniqueFd();
-  }
-  if (::fcntl(fd.get(), F_SETFL, ::fcntl(fd.get(), F_GETFL) & ~O_NONBLOCK) != 0) return UniqueFd();
-  return fd;
+  return OnlyRegular(std::move(fd));
 }
 
 bool ReadAll(int fd, std::string& out, std::uint64_t limit) {

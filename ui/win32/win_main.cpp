@@ -1,6 +1,8 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <optional>
+
 #include "build_facts.h"
 #include "protection/real_file_system.h"
 #include "settings/registry.h"
@@ -47,17 +49,16 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int nShowCmd) {
 
   tsl::RealFileSystem files(tsl::SystemWindowsDirectory());
   const auto registry = tsl::OpenSystemRegistry();
-  std::string app_folder;
+  std::optional<tsl::Machine> machine;
   try {
-    app_folder = tsl::ExecutableFolder();
+    machine.emplace(tsl::Machine{files, *registry, tsl::ExecutableFolder(), tsl::kOperationLockWait,
+                                 tsl::SystemNameCache()});
   } catch (...) {
     MessageBoxA(nullptr, tsl::CurrentFailure().c_str(), tsl::kAppTitle.data(),
                 MB_OK | MB_ICONERROR);
     return 1;
   }
-  const tsl::Machine machine{files, *registry, app_folder, tsl::kOperationLockWait,
-                             tsl::SystemNameCache()};
-  tsl::FrmMain form(machine);
+  tsl::FrmMain form(*machine);
   if (!form.Create(hInstance, nShowCmd)) return 1;
   return tsl::RunMessageLoop(form);
 }
