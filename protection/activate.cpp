@@ -6,6 +6,7 @@
 #include "protection/hosts_sections.h"
 #include "protection/operation_scope.h"
 #include "protection/protection.h"
+#include "protection/protection_state.h"
 
 namespace tsl {
 namespace {
@@ -22,11 +23,9 @@ std::string WithBlockSection(const WithoutSections& hosts, std::string_view bloc
   return extended;
 }
 
-}  // namespace
-
-void ActivateProtection(const Machine& machine, const std::string& hosts_file,
-                        WindowParts& window) {
-  const OperationScope operation(machine, hosts_file);
+// Activation's steps, for an operation that holds the lock.
+void ActivateHoldingTheLock(const Machine& machine, const std::string& hosts_file,
+                            WindowParts& window) {
   RequireHostsFile(machine.files, hosts_file);
   // Read again under the lock: another activation may have run since start-up.
   const std::string before = machine.files.ReadWholeFile(hosts_file);
@@ -51,6 +50,22 @@ void ActivateProtection(const Machine& machine, const std::string& hosts_file,
   RegistrySaveString(machine.registry, kHkeyLocalMachine, kSettingsKey, kBlockedValue, "1");
   window.SetCaption(Label::Label3, "Protection activated successfuly.");
   machine.name_cache.Flush();
+}
+
+}  // namespace
+
+void ActivateProtection(const Machine& machine, const std::string& hosts_file,
+                        WindowParts& window) {
+  const OperationScope operation(machine, hosts_file);
+  ActivateHoldingTheLock(machine, hosts_file, window);
+}
+
+bool RefreshProtection(const Machine& machine, const std::string& hosts_file, WindowParts& window) {
+  const OperationScope operation(machine, hosts_file);
+  // Looked at under the lock: a deactivation that ran meanwhile is not undone.
+  if (CurrentProtectionState(machine, hosts_file) != ProtectionState::kOn) return false;
+  ActivateHoldingTheLock(machine, hosts_file, window);
+  return true;
 }
 
 }  // namespace tsl

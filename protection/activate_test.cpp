@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
+#include <optional>
+#include <thread>
 
 #include "protection/protection_fixture.h"
 
@@ -75,6 +78,37 @@ TEST_F(ActivateTest, TheFirstBackupSurvivesAHostsFileResetByAnotherProgram) {
   EXPECT_EQ(ReadBytes(backup_), "# reset by the anti-virus\r\n");
   EXPECT_EQ(CopiesInAppFolder(first), 1);
   EXPECT_EQ(ReadBytes(app_.Join("host.bak.000001")), first);
+}
+
+// A refresh (an upgrade's) that had to wait for a deactivation does not turn protection
+// back on: whether protection is on is looked at once the lock is had.
+TEST_F(ActivateTest, ARefreshThatWaitedForADeactivationChangesNothing) {
+  using namespace std::chrono_literals;
+  const std::string original = "a\r\n";
+  WriteBytes(hosts_, original);
+  SetBlockList("x");
+  Activate();
+  bool refreshed = true;
+  {
+    // Another operation holds the lock while the refresh is asked for; it turns protection
+    // off before letting go.
+    std::optional<OperationLock> deactivation(std::in_place, machine_.lock_path, 0ms);
+    std::thread refresh([&] { refreshed = RefreshProtection(machine_, hosts_, window_); });
+    std::this_thread::sleep_for(200ms);
+    WriteBytes(hosts_, original);
+    SetBlocked("0");
+    deactivation.reset();
+    refresh.join();
+  }
+  EXPECT_FALSE(refreshed);
+  EXPECT_EQ(ReadBytes(hosts_), original);
+  EXPECT_EQ(Blocked(), "0");
+
+  SetBlocked("1");
+  Activate();
+  SetBlockList("yz");
+  EXPECT_TRUE(RefreshProtection(machine_, hosts_, window_));
+  EXPECT_EQ(ReadBytes(hosts_), original + Section("yz"));
 }
 
 }  // namespace

@@ -42,6 +42,11 @@ struct Machine {
 // machine's operation lock throughout; on success flushes the name cache.
 void ActivateProtection(const Machine& machine, const std::string& hosts_file, WindowParts& window);
 
+// While protection is on (recorded, and a block section in the hosts file), activates again,
+// so that the section is made anew from the current block list; otherwise changes nothing.
+// Looks under the lock and returns whether it activated.
+bool RefreshProtection(const Machine& machine, const std::string& hosts_file, WindowParts& window);
+
 // Takes the block sections back out of the hosts file (the backup's bytes when the hosts
 // file is the backup followed by sections; nothing when it holds none) and records
 // "Blocked" = "0"; without a backup it only tells the user so. Fails and locks as

@@ -45,11 +45,10 @@ int Run(const std::string& command, const Machine& machine, std::ostream& out, s
     return state == ProtectionState::kOn ? kExitDone : kExitOff;
   }
   if (command == "refresh") {
-    if (CurrentProtectionState(machine, hosts_file) != ProtectionState::kOn) {
+    if (!RefreshProtection(machine, hosts_file, window)) {
       err << "Protection is off; nothing to refresh.\n";
       return kExitOff;
     }
-    ActivateProtection(machine, hosts_file, window);
   } else if (command == "activate") {
     if (!window.command2_enabled) {
       err << "Activate is not available: " << Printable(window.Caption(Label::Label3)) << '\n';
