@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <thread>
 
@@ -43,7 +44,9 @@ DWORD RunAndWait(const std::string& command) {
   }
   const UniqueHandle process_handle(process.hProcess);
   const UniqueHandle thread_handle(process.hThread);
-  WaitForSingleObject(process_handle.get(), 120'000);
+  if (WaitForSingleObject(process_handle.get(), 120'000) != WAIT_OBJECT_0) {
+    ADD_FAILURE() << command_line << " did not end within two minutes";
+  }
   DWORD status = ~0U;
   GetExitCodeProcess(process_handle.get(), &status);
   return status;
@@ -125,12 +128,17 @@ class InstallerTest : public ::testing::Test {
   bool HoldsEntries(const std::string& entries) const {
     return testing::ReadBytes(hosts_).find(entries) != std::string::npos;
   }
-  // The uninstaller runs from a copy of itself, so it is done when its last step, the
-  // removal of its Add/Remove entry, is.
+  // Uninstalls silently as `uninstall.exe /S` does: that starts a copy of itself outside the
+  // program's folder and returns at once, so the test starts such a copy itself and waits
+  // for it, which gives the uninstaller's own status.
   void Uninstall() {
     const std::string folder = InstallFolder();
-    ASSERT_EQ(RunAndWait("\"" + folder + "\\uninstall.exe\" /S"), 0U);
-    ASSERT_TRUE(WaitFor([&] { return InstallFolder().empty(); }));
+    const testing::TempDir outside;
+    const std::string copy = outside.Join("uninstall.exe");
+    ASSERT_TRUE(CopyFileA((folder + "\\uninstall.exe").c_str(), copy.c_str(), TRUE));
+    ASSERT_EQ(RunAndWait("\"" + copy + "\" /S _?=" + folder), 0U);
+    std::remove(copy.c_str());
+    ASSERT_EQ(InstallFolder(), "") << "its last step removes its Add/Remove entry";
   }
 
   std::unique_ptr<RegistryHive> registry_ = OpenSystemRegistry();
