@@ -39,7 +39,7 @@ void ActivateHoldingTheLock(const Machine& machine, const std::string& hosts_fil
   // hosts file is written, and the one it replaces goes to the history.
   if (!held_a_section || !machine.files.FileExists(backup)) {
     KeepBackupBeforeReplacing(machine, before);
-    machine.files.CopyFileAtomically(hosts_file, backup);
+    machine.files.WriteCopyOf(hosts_file, before, backup);
   }
   const std::string extended =
       WithBlockSection(without, machine.files.ReadWholeFile(machine.AppFile(kBlockListName)));

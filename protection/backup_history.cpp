@@ -34,20 +34,20 @@ bool IsBackupHistoryName(std::string_view name) {
 
 void KeepBackupBeforeReplacing(const Machine& machine, std::string_view replacement) {
   const std::string backup = machine.AppFile(kHostsBackupName);
-  if (!machine.files.FileExists(backup) || machine.files.ReadOwnFile(backup) == replacement) {
-    return;
-  }
-  std::vector<unsigned long> kept;
+  if (!machine.files.FileExists(backup)) return;
+  const std::string kept = machine.files.ReadOwnFile(backup);
+  if (kept == replacement) return;
+  std::vector<unsigned long> numbers;
   for (const std::string& name : machine.files.FileNames(machine.app_folder)) {
-    if (IsBackupHistoryName(name)) kept.push_back(HistoryNumber(name));
+    if (IsBackupHistoryName(name)) numbers.push_back(HistoryNumber(name));
   }
-  std::sort(kept.begin(), kept.end());
-  const unsigned long next = kept.empty() ? 1 : kept.back() + 1;
-  machine.files.CopyFileAtomically(backup, machine.AppFile(HistoryName(next)));
-  kept.push_back(next);
+  std::sort(numbers.begin(), numbers.end());
+  const unsigned long next = numbers.empty() ? 1 : numbers.back() + 1;
+  machine.files.WriteCopyOf(backup, kept, machine.AppFile(HistoryName(next)));
+  numbers.push_back(next);
   // The newest copies are the last ones.
-  for (size_t old = 0; old + kBackupHistoryLength < kept.size(); ++old) {
-    machine.files.RemoveFile(machine.AppFile(HistoryName(kept[old])));
+  for (size_t old = 0; old + kBackupHistoryLength < numbers.size(); ++old) {
+    machine.files.RemoveFile(machine.AppFile(HistoryName(numbers[old])));
   }
 }
 

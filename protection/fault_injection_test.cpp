@@ -1,8 +1,11 @@
 // Every file step of activation and deactivation made to fail in turn, the writes among
 // them after part of their bytes: the failure is reported with its path, the steps before
 // it stay done, nothing is recorded as done, and the user's original hosts file can always
-// be had back -- it is unchanged, or a complete backup of it is on disk.
+// be had back -- it is unchanged, or a complete backup of it is on disk. And another
+// program writing the hosts file between any two steps.
 #include <gtest/gtest.h>
+
+#include <functional>
 
 #include "protection/protection.h"
 #include "protection/real_file_system.h"
@@ -14,11 +17,15 @@ namespace tsl {
 namespace {
 
 // The real file system, except that the step numbered fail_at (counting from 0) fails; a
-// failing write first puts half of its bytes on disk, as a full disk would.
+// failing write first puts half of its bytes on disk, as a full disk would. `before_step`,
+// when given, runs before each step with the step's number.
 class FaultyFileSystem final : public FileSystem {
  public:
-  FaultyFileSystem(std::string windows_directory, int fail_at)
-      : real_(std::move(windows_directory)), fail_at_(fail_at) {}
+  FaultyFileSystem(std::string windows_directory, int fail_at,
+                   std::function<void(int)> before_step = {})
+      : real_(std::move(windows_directory)),
+        fail_at_(fail_at),
+        before_step_(std::move(before_step)) {}
 
   [[nodiscard]] std::string WindowsDirectory() const override { return real_.WindowsDirectory(); }
   [[nodiscard]] bool FileExists(const std::string& path) const override {
@@ -39,9 +46,10 @@ class FaultyFileSystem final : public FileSystem {
     Step("write", path);
     real_.WriteFileOver(path, contents);
   }
-  void CopyFileAtomically(const std::string& from, const std::string& to) override {
+  void WriteCopyOf(const std::string& from, std::string_view contents,
+                   const std::string& to) override {
     Step("write", to);  // fails as a whole or not at all
-    real_.CopyFileAtomically(from, to);
+    real_.WriteCopyOf(from, contents, to);
   }
   void RemoveTemporaryCopies(const std::string& path) override {
     real_.RemoveTemporaryCopies(path);
@@ -64,11 +72,13 @@ class FaultyFileSystem final : public FileSystem {
  private:
   [[nodiscard]] bool Failing() const { return steps_ == fail_at_; }
   void Step(const std::string& operation, const std::string& path) const {
+    if (before_step_) before_step_(steps_);
     if (steps_++ == fail_at_) throw FileError(operation, path, "injected failure");
   }
 
   RealFileSystem real_;
   int fail_at_;
+  std::function<void(int)> before_step_;
   mutable int steps_ = 0;
 };
 
@@ -170,6 +180,36 @@ TEST_F(FaultInjectionTest, DeactivationFailingAtAnyStep) {
     EXPECT_EQ(testing::ReadBytes(backup_), kOriginal) << "the backup is never touched";
     EXPECT_EQ(Blocked(), "1");
     EXPECT_FALSE(window.command2_enabled);
+  }
+}
+
+// Whenever the other program's bytes come, the backup is the hosts file that the section was
+// added to, so that deactivation gives back exactly that; or the other program's bytes
+// stand, when they came last.
+TEST_F(FaultInjectionTest, AnotherProgramWritingTheHostsFileBetweenTheSteps) {
+  const std::string theirs = "10.0.0.6 printer\r\n";
+  for (int write_before = 0;; ++write_before) {
+    SCOPED_TRACE("written before step " + std::to_string(write_before));
+    Prepare();
+    std::remove(backup_.c_str());
+    RegistrySaveString(registry_, kHkeyLocalMachine, kSettingsKey, "Blocked", "0");
+    bool written = false;
+    FaultyFileSystem files(windows_.path(), -1, [&](int step) {
+      if (step != write_before) return;
+      testing::WriteBytes(hosts_, theirs);
+      written = true;
+    });
+    WindowState window;
+    const Machine machine = testing::TestMachine(files, registry_, app_.path());
+    ActivateProtection(machine, hosts_, window);
+    if (!written) break;  // after the last step
+    const std::string hosts = testing::ReadBytes(hosts_);
+    if (hosts == theirs) continue;
+    const std::string backup = testing::ReadBytes(backup_);
+    EXPECT_TRUE(backup == kOriginal || backup == theirs) << backup;
+    EXPECT_EQ(hosts.substr(0, backup.size()), backup) << "the section went onto other bytes";
+    DeactivateProtection(machine, hosts_, window);
+    EXPECT_EQ(testing::ReadBytes(hosts_), backup);
   }
 }
 

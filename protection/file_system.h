@@ -49,10 +49,13 @@ class FileSystem {
   // file bind-mounted on its own), the bytes are written into `path` in place instead.
   virtual void WriteFileOver(const std::string& path, std::string_view contents) = 0;
 
-  // Replaces `to` with a complete byte copy of `from`, on stable storage before it returns,
-  // or, failing, leaves `to` as it was; never in place. The copy gets the owner, group and
-  // permissions of `from`, and a link or non-regular file at `to` is refused.
-  virtual void CopyFileAtomically(const std::string& from, const std::string& to) = 0;
+  // Replaces `to` with `contents`, the bytes just read from `from`, on stable storage before
+  // it returns, or, failing, leaves `to` as it was; never in place. The copy gets the owner,
+  // group and permissions of `from`, and a link or non-regular file at `to` is refused.
+  // Taking the bytes rather than reading `from` again keeps the copy exactly what the
+  // caller looked at, even when another program writes `from` meanwhile.
+  virtual void WriteCopyOf(const std::string& from, std::string_view contents,
+                           const std::string& to) = 0;
 
   // Removes the temporary copies that an interrupted replacement of `path` left beside it.
   virtual void RemoveTemporaryCopies(const std::string& path) = 0;

@@ -29,7 +29,8 @@ class RealFileSystem final : public FileSystem {
   [[nodiscard]] std::string ReadWholeFile(const std::string& path) const override;
   [[nodiscard]] std::string ReadOwnFile(const std::string& path) const override;
   void WriteFileOver(const std::string& path, std::string_view contents) override;
-  void CopyFileAtomically(const std::string& from, const std::string& to) override;
+  void WriteCopyOf(const std::string& from, std::string_view contents,
+                   const std::string& to) override;
   void RemoveTemporaryCopies(const std::string& path) override;
   void SetAttributesNormal(const std::string& path) override;
   [[nodiscard]] std::vector<std::string> FileNames(const std::string& folder) const override;

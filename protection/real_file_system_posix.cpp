@@ -107,9 +107,10 @@ std::string RealFileSystem::ReadOwnFile(const std::string& path) const {
 }
 
 // The copy is never more readable than the file it copies.
-void RealFileSystem::CopyFileAtomically(const std::string& from, const std::string& to) {
+void RealFileSystem::WriteCopyOf(const std::string& from, std::string_view contents,
+                                 const std::string& to) {
   struct stat info {};
-  const std::string contents = ReadRegularFile(from, info);
+  if (::stat(from.c_str(), &info) != 0) Fail("read", from);
   if (ReplaceOwnFile(to, contents, info) != ReplaceOutcome::kReplaced) Fail("write", to);
 }
 

@@ -62,7 +62,7 @@ TEST_F(ReplacingTest, TheBackupTakesTheHostsFilesOwnerGroupAndMode) {
       ASSERT_EQ(::chown(hosts_.c_str(), 65534, 4), 0);
     }
     std::remove(backup_.c_str());
-    files_.CopyFileAtomically(hosts_, backup_);
+    files_.WriteCopyOf(hosts_, ReadBytes(hosts_), backup_);
     const struct stat hosts = StatOf(hosts_);
     const struct stat backup = StatOf(backup_);
     EXPECT_EQ(backup.st_mode & 07777, mode);

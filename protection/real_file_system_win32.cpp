@@ -329,9 +329,9 @@ std::string RealFileSystem::ReadOwnFile(const std::string& path) const {
 }
 
 // `to` is the backup; a link planted in its place is refused rather than replaced.
-void RealFileSystem::CopyFileAtomically(const std::string& from, const std::string& to) {
+void RealFileSystem::WriteCopyOf(const std::string& /*from*/, std::string_view contents,
+                                 const std::string& to) {
   RefuseLinkAt("write", to);
-  const std::string contents = ReadWholeFile(from);
   const TemporaryCopy copy = WriteTemporaryCopy(to, contents);
   if (copy.name.empty()) Fail("write", to, copy.refusal);
   // A read-only backup (an earlier one may have been) is replaced all the same.
