@@ -15,6 +15,7 @@
 #include "resources/version.h"
 #include "settings/registry.h"
 #include "support/win32_handle.h"
+#include "testsupport/exit_status_win32.h"
 #include "testsupport/test_machine.h"
 #include "testsupport/test_support.h"
 #include "ui/form_load.h"
@@ -44,12 +45,7 @@ DWORD RunAndWait(const std::string& command) {
   }
   const UniqueHandle process_handle(process.hProcess);
   const UniqueHandle thread_handle(process.hThread);
-  if (WaitForSingleObject(process_handle.get(), 120'000) != WAIT_OBJECT_0) {
-    ADD_FAILURE() << command_line << " did not end within two minutes";
-  }
-  DWORD status = ~0U;
-  GetExitCodeProcess(process_handle.get(), &status);
-  return status;
+  return testing::ExitStatusWithin(process_handle.get(), 120'000);
 }
 
 template <typename Condition>
@@ -85,10 +81,7 @@ class RunningProgram {
   // Closes the window and returns the program's exit status.
   DWORD Close() {
     PostMessageA(window_, WM_CLOSE, 0, 0);
-    EXPECT_EQ(WaitForSingleObject(process_.get(), 30'000), static_cast<DWORD>(WAIT_OBJECT_0));
-    DWORD status = ~0U;
-    GetExitCodeProcess(process_.get(), &status);
-    return status;
+    return testing::ExitStatusWithin(process_.get(), 30'000);
   }
 
  private:

@@ -7,6 +7,7 @@
 #include "build_facts.h"
 #include "protection/real_file_system.h"
 #include "support/win32_handle.h"
+#include "testsupport/exit_status_win32.h"
 #include "testsupport/test_machine.h"
 #include "testsupport/test_support.h"
 #include "ui/cli.h"
@@ -59,12 +60,7 @@ class CliProgram {
     return bytes;
   }
 
-  DWORD Wait() {
-    WaitForSingleObject(process_.get(), 30'000);
-    DWORD status = ~0U;
-    GetExitCodeProcess(process_.get(), &status);
-    return status;
-  }
+  DWORD Wait() { return testing::ExitStatusWithin(process_.get(), 30'000); }
 
  private:
   UniqueNullableHandle reader_;
