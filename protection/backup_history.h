@@ -12,8 +12,9 @@ namespace tsl {
 
 inline constexpr size_t kBackupHistoryLength = 5;
 
-// Whether `name` (a bare file name) is one of the history's copies: "host.bak." and six
-// digits, nothing else.
+// Whether `name` (a bare file name) is one of the history's copies: "host.bak." and the
+// number as the history writes it (six digits, more only from the millionth copy on),
+// nothing else.
 bool IsBackupHistoryName(std::string_view name);
 
 // Before host.bak is replaced by `replacement`: when it holds other bytes, a copy of it

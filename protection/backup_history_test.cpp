@@ -63,5 +63,23 @@ TEST_F(BackupHistoryTest, OnlyTheHistorysOwnNamesAreCountedOrRemoved) {
   for (const std::string& name : others) EXPECT_EQ(ReadBytes(app_.Join(name)), "keep") << name;
 }
 
+// Past the millionth copy the numbers grow a digit, and each copy still gets a name of its
+// own rather than overwriting the one before.
+TEST_F(BackupHistoryTest, TheMillionthCopyAndTheNextKeepTheirOwnNames) {
+  EXPECT_TRUE(IsBackupHistoryName("host.bak.1000000"));
+  EXPECT_FALSE(IsBackupHistoryName("host.bak.01000000"));
+  EXPECT_FALSE(IsBackupHistoryName("host.bak.9999999999999999999")) << "more than 18 digits";
+  WriteBytes(app_.Join("host.bak.999999"), "old");
+  WriteBytes(block_list_, "a.example\r\n");
+  for (int version = 0; version < 3; ++version) {
+    WriteBytes(hosts_, std::to_string(version));
+    Activate();
+    Deactivate();
+  }
+  EXPECT_EQ(ReadBytes(app_.Join("host.bak.1000000")), "0");
+  EXPECT_EQ(ReadBytes(app_.Join("host.bak.1000001")), "1");
+  EXPECT_EQ(ReadBytes(app_.Join("host.bak.999999")), "old");
+}
+
 }  // namespace
 }  // namespace tsl
