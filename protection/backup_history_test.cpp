@@ -11,22 +11,31 @@ using testing::PathExists;
 using testing::ReadBytes;
 using testing::WriteBytes;
 
-using BackupHistoryTest = testing::ProtectionFixture;
+std::string Version(int number) { return "version " + std::to_string(number) + "\r\n"; }
+
+class BackupHistoryTest : public testing::ProtectionFixture {
+ protected:
+  // Activates over the hosts files Version(first) to Version(last) in turn. The
+  // deactivation after each leaves a file with no section as it is.
+  void ActivateOverVersions(int first, int last) {
+    WriteBytes(block_list_, "a.example\r\n");
+    for (int version = first; version <= last; ++version) {
+      WriteBytes(hosts_, Version(version));
+      Activate();
+      Deactivate();
+    }
+  }
+};
 
 TEST_F(BackupHistoryTest, EachReplacedBackupIsKeptAndTheNewestFiveStay) {
-  WriteBytes(block_list_, "a.example\r\n");
-  for (int version = 1; version <= 8; ++version) {
-    WriteBytes(hosts_, "version " + std::to_string(version) + "\r\n");
-    Activate();
-    Deactivate();  // leaves a file with no section as it is
-  }
-  EXPECT_EQ(ReadBytes(backup_), "version 8\r\n");
+  ActivateOverVersions(1, 8);
+  EXPECT_EQ(ReadBytes(backup_), Version(8));
   for (int number = 1; number <= 7; ++number) {
     const std::string copy = app_.Join("host.bak.00000" + std::to_string(number));
     if (number <= 2) {
       EXPECT_FALSE(PathExists(copy)) << copy;
     } else {
-      EXPECT_EQ(ReadBytes(copy), "version " + std::to_string(number) + "\r\n");
+      EXPECT_EQ(ReadBytes(copy), Version(number));
     }
   }
   EXPECT_FALSE(PathExists(app_.Join("host.bak.000008")));
@@ -51,15 +60,10 @@ TEST_F(BackupHistoryTest, OnlyTheHistorysOwnNamesAreCountedOrRemoved) {
   }
   EXPECT_TRUE(IsBackupHistoryName("host.bak.000042"));
   WriteBytes(app_.Join("host.bak.000040"), "old");
-  WriteBytes(block_list_, "a.example\r\n");
-  for (int version = 0; version < 6; ++version) {
-    WriteBytes(hosts_, std::to_string(version));
-    Activate();
-    Deactivate();
-  }
+  ActivateOverVersions(0, 5);
   EXPECT_FALSE(PathExists(app_.Join("host.bak.000040")));
-  EXPECT_EQ(ReadBytes(app_.Join("host.bak.000041")), "0");  // five copies, 41 to 45
-  EXPECT_EQ(ReadBytes(app_.Join("host.bak.000045")), "4");
+  EXPECT_EQ(ReadBytes(app_.Join("host.bak.000041")), Version(0));  // five copies, 41 to 45
+  EXPECT_EQ(ReadBytes(app_.Join("host.bak.000045")), Version(4));
   for (const std::string& name : others) EXPECT_EQ(ReadBytes(app_.Join(name)), "keep") << name;
 }
 
@@ -70,14 +74,9 @@ TEST_F(BackupHistoryTest, TheMillionthCopyAndTheNextKeepTheirOwnNames) {
   EXPECT_FALSE(IsBackupHistoryName("host.bak.01000000"));
   EXPECT_FALSE(IsBackupHistoryName("host.bak.9999999999999999999")) << "more than 18 digits";
   WriteBytes(app_.Join("host.bak.999999"), "old");
-  WriteBytes(block_list_, "a.example\r\n");
-  for (int version = 0; version < 3; ++version) {
-    WriteBytes(hosts_, std::to_string(version));
-    Activate();
-    Deactivate();
-  }
-  EXPECT_EQ(ReadBytes(app_.Join("host.bak.1000000")), "0");
-  EXPECT_EQ(ReadBytes(app_.Join("host.bak.1000001")), "1");
+  ActivateOverVersions(0, 2);
+  EXPECT_EQ(ReadBytes(app_.Join("host.bak.1000000")), Version(0));
+  EXPECT_EQ(ReadBytes(app_.Join("host.bak.1000001")), Version(1));
   EXPECT_EQ(ReadBytes(app_.Join("host.bak.999999")), "old");
 }
 
