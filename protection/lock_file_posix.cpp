@@ -21,8 +21,9 @@ namespace {
 // A folder only root can create on a running system, emptied at each start.
 constexpr const char* kSystemLockFolder = "/run/tessaline";
 
-// Refuses a folder or file that someone other than the caller could replace, or (`reach`)
-// open at all: anyone who can open the lock file can hold it.
+// Refuses a folder or file that someone other than the caller owns, or that `others` (mode
+// bits) lets others into: anyone who can write the folder can replace the lock file, and
+// anyone who can open the lock file can hold it.
 void RequireOwnPrivate(int fd, mode_t others, const std::string& operation,
                        const std::string& path) {
   struct stat info {};
@@ -32,8 +33,6 @@ void RequireOwnPrivate(int fd, mode_t others, const std::string& operation,
     throw FileError(operation, path, ErrorText(kOpenToOtherUsers));
   }
 }
-
-std::string BaseName(const std::string& path) { return path.substr(path.find_last_of('/') + 1); }
 
 }  // namespace
 

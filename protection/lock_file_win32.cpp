@@ -7,6 +7,7 @@
 
 #include "protection/file_system.h"
 #include "protection/lock_file.h"
+#include "protection/operation_lock.h"
 #include "support/win32_ansi_path.h"
 #include "support/win32_error.h"
 #include "support/win32_handle.h"
@@ -79,7 +80,7 @@ std::string LockFolder() { return ProgramDataFolder() + "\\Tessaline"; }
 
 // Only named here: the folder is made when an operation takes the lock, so that a look at
 // the state needs no administrator.
-std::string SystemLockPath() { return LockFolder() + "\\tessaline.lock"; }
+std::string SystemLockPath() { return LockFolder() + "\\" + std::string(kOperationLockName); }
 
 struct LockFile::Handle {
   UniqueHandle file;

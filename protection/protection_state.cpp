@@ -15,6 +15,8 @@ ProtectionState CurrentProtectionState(const Machine& machine, const std::string
       return ProtectionState::kRecordedWithoutSection;
     }
   } catch (const FileError&) {
+    // A hosts file that cannot be read now (held, too big) leaves the recorded state as it
+    // stands; the operation that needs the file reports why it cannot have it.
   }
   return ProtectionState::kOn;
 }

@@ -30,13 +30,11 @@ void SyncOrFail(const UniqueFd& fd, const std::string& path) {
   if (::fsync(fd.get()) != 0) Fail("flush", path);
 }
 
-// The file's bytes, no more than kLargestFileBytes of them, and what it is (owner, mode).
-std::string ReadRegularFile(const std::string& path, struct stat& info) {
-  const UniqueFd fd = OpenOrFail("read", path, O_RDONLY);
+// The bytes of the file just opened as `fd` (invalid, with errno set, when it could not
+// be), no more than kLargestFileBytes of them.
+std::string ReadOrFail(const UniqueFd& fd, const std::string& path) {
   std::string contents;
-  if (::fstat(fd.get(), &info) != 0 || !ReadAll(fd.get(), contents, kLargestFileBytes)) {
-    Fail("read", path);
-  }
+  if (!fd.valid() || !ReadAll(fd.get(), contents, kLargestFileBytes)) Fail("read", path);
   return contents;
 }
 
@@ -85,14 +83,12 @@ std::string ExecutableFolder() {
 bool RealFileSystem::FileExists(const std::string& path) const {
   struct stat info {};
   if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
-  const size_t slash = path.find_last_of('/');
-  const size_t name = slash == std::string::npos ? 0 : slash + 1;
-  return name < path.size() && path[name] != '.';
+  const std::string name = BaseName(path);
+  return !name.empty() && name.front() != '.';
 }
 
 std::string RealFileSystem::ReadWholeFile(const std::string& path) const {
-  struct stat info {};
-  return ReadRegularFile(path, info);
+  return ReadOrFail(OpenRegularFile(path, O_RDONLY), path);
 }
 
 void RealFileSystem::WriteFileOver(const std::string& path, std::string_view contents) {
@@ -100,10 +96,7 @@ void RealFileSystem::WriteFileOver(const std::string& path, std::string_view con
 }
 
 std::string RealFileSystem::ReadOwnFile(const std::string& path) const {
-  const UniqueFd fd = OpenRegularFileAt(AT_FDCWD, path, O_RDONLY);
-  std::string contents;
-  if (!fd.valid() || !ReadAll(fd.get(), contents, kLargestFileBytes)) Fail("read", path);
-  return contents;
+  return ReadOrFail(OpenRegularFileAt(AT_FDCWD, path, O_RDONLY), path);
 }
 
 // The copy is never more readable than the file it copies.

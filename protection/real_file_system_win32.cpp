@@ -24,8 +24,6 @@ namespace {
   throw FileError(operation, path, SystemMessage(error));
 }
 
-DWORD ErrorUnless(BOOL done) { return done ? ERROR_SUCCESS : GetLastError(); }
-
 bool IsFolder(const std::string& path) {
   const DWORD attributes = GetFileAttributesA(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
@@ -158,13 +156,22 @@ TemporaryCopy WriteTemporaryCopy(const std::string& to, std::string_view content
 // Renames the copy over `to`, waiting for a holder of `to` to let go; the copy stays when
 // the rename fails, for the caller to decide.
 DWORD MoveIntoPlace(const std::string& temporary, const std::string& to) {
-  BusyRetry retry;
-  DWORD error = ERROR_SUCCESS;
-  do {
-    error = ErrorUnless(MoveFileExA(temporary.c_str(), to.c_str(),
-                                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));
-  } while (error != ERROR_SUCCESS && retry.Again(error));
-  return error;
+  return RetryWhileBusy([&] {
+    return MoveFileExA(temporary.c_str(), to.c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+  });
+}
+
+// A failed replacement while `to` is still there: the copy goes, `to` stays as it was.
+[[noreturn]] void DiscardCopyAndFail(const std::string& temporary, const std::string& to,
+                                     DWORD error) {
+  DeleteFileA(temporary.c_str());
+  Fail("replace", to, error);
+}
+
+void MoveIntoPlaceOrFail(const std::string& temporary, const std::string& to) {
+  const DWORD error = MoveIntoPlace(temporary, to);
+  if (error != ERROR_SUCCESS) DiscardCopyAndFail(temporary, to, error);
 }
 
 // Only for a folder that refuses new files: the bytes go into `to` itself.
@@ -223,18 +230,13 @@ void ReplaceWithBytes(const std::string& to, std::string_view contents) {
     return;
   }
   if (CarryAccessRights(to, copy.name)) {
-    const DWORD error = MoveIntoPlace(copy.name, to);
-    if (error == ERROR_SUCCESS) return;
-    DeleteFileA(copy.name.c_str());
-    Fail("replace", to, error);
+    MoveIntoPlaceOrFail(copy.name, to);
+    return;
   }
-  BusyRetry retry;
-  DWORD error = ERROR_SUCCESS;
-  do {
-    error = ErrorUnless(ReplaceFileA(to.c_str(), copy.name.c_str(), nullptr,
-                                     REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr));
-  } while (error != ERROR_SUCCESS && error != ERROR_UNABLE_TO_MOVE_REPLACEMENT &&
-           retry.Again(error));
+  DWORD error = RetryWhileBusy([&] {
+    return ReplaceFileA(to.c_str(), copy.name.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
+                        nullptr, nullptr);
+  });
   if (error == ERROR_SUCCESS) return;
   if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT) {
     // `to` has gone and the copy is the only one: it takes the name, or stays where it is.
@@ -243,8 +245,7 @@ void ReplaceWithBytes(const std::string& to, std::string_view contents) {
     throw FileError("replace", to,
                     SystemMessage(error) + "; its new bytes are in \"" + copy.name + "\"");
   }
-  DeleteFileA(copy.name.c_str());
-  Fail("replace", to, error);
+  DiscardCopyAndFail(copy.name, to, error);
 }
 
 // An existing `path` that is a link, a junction or a folder is refused; a missing one is
@@ -336,10 +337,7 @@ void RealFileSystem::WriteCopyOf(const std::string& /*from*/, std::string_view c
   if (copy.name.empty()) Fail("write", to, copy.refusal);
   // A read-only backup (an earlier one may have been) is replaced all the same.
   SetFileAttributesA(to.c_str(), FILE_ATTRIBUTE_NORMAL);
-  const DWORD error = MoveIntoPlace(copy.name, to);
-  if (error == ERROR_SUCCESS) return;
-  DeleteFileA(copy.name.c_str());
-  Fail("replace", to, error);
+  MoveIntoPlaceOrFail(copy.name, to);
 }
 
 // Only what this program makes goes: a plain file of the temporary name, never a link, a
@@ -361,11 +359,8 @@ void RealFileSystem::RemoveTemporaryCopies(const std::string& path) {
 }
 
 void RealFileSystem::SetAttributesNormal(const std::string& path) {
-  BusyRetry retry;
-  DWORD error = ERROR_SUCCESS;
-  do {
-    error = ErrorUnless(SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL));
-  } while (error != ERROR_SUCCESS && retry.Again(error));
+  const DWORD error =
+      RetryWhileBusy([&] { return SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL); });
   if (error != ERROR_SUCCESS) Fail("set the attributes of", path, error);
 }
 

@@ -20,11 +20,6 @@
 namespace tsl {
 namespace {
 
-std::string BaseName(const std::string& path) {
-  const size_t slash = path.find_last_of('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 // A new file or a rename that the folder itself turns away, as opposed to data that did
 // not fit or could not be written.
 bool FolderRefusal(int error) {
@@ -225,6 +220,11 @@ bool WriteAll(int fd, std::string_view data) {
     data.remove_prefix(static_cast<size_t>(put));
   }
   return true;
+}
+
+std::string BaseName(const std::string& path) {
+  const size_t slash = path.find_last_of('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 std::string ParentDirectory(const std::string& path) {

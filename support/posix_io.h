@@ -46,6 +46,8 @@ bool WriteAll(int fd, std::string_view data);
 
 // The folder part of a path: "." for a bare name, "/" at the root.
 std::string ParentDirectory(const std::string& path);
+// The name part of a path, after its last slash.
+std::string BaseName(const std::string& path);
 
 // The path that a chain of symbolic links ends at (the path itself when it is no link),
 // whether or not that file exists. Returns false with errno set for a loop.

@@ -34,4 +34,16 @@ class BusyRetry {
   std::chrono::milliseconds pause_;
 };
 
+// Makes the call `step` (one that returns a Win32 BOOL) until it succeeds or fails in a way
+// that is not busy, or the wait is over; returns its error, ERROR_SUCCESS once it succeeded.
+template <typename Step>
+DWORD RetryWhileBusy(Step step) {
+  BusyRetry retry;
+  while (true) {
+    if (step()) return ERROR_SUCCESS;
+    const DWORD error = GetLastError();
+    if (!retry.Again(error)) return error;
+  }
+}
+
 }  // namespace tsl
