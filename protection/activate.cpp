@@ -92,7 +92,10 @@ void ActivateHoldingTheLock(const Machine& machine, const std::string& hosts_fil
   const std::string before = machine.files.ReadWholeFile(hosts_file);
   const WithoutSections without = TakeOutOurLines(before, ours.Source());
   BackUp(machine, hosts_file, without, ours);
-  const std::string block_list = machine.files.ReadWholeFile(machine.AppFile(kBlockListName));
+  // The block list as read before anything was written; a missing one fails here.
+  const std::string block_list =
+      ours.block_list ? std::move(*ours.block_list)
+                      : machine.files.ReadWholeFile(machine.AppFile(kBlockListName));
   const bool opening_ended_a_line = without.held_a_section
                                         ? without.opening_ended_a_line
                                         : EndsWithoutLineBreak(without.text);

@@ -259,6 +259,7 @@ WithoutSections TakeOutOurLines(std::string_view hosts, const SectionSource& sou
   WithoutSections result;
   HostsLines lines(hosts);
   ListNames names(source.block_list);
+  ListNames other_names(source.other_block_list);
   Ranges taken;
   std::vector<EndingBreak> ending_breaks;
   std::string scratch;
@@ -293,17 +294,18 @@ WithoutSections TakeOutOurLines(std::string_view hosts, const SectionSource& sou
 
     // The lines below it that are ours, up to the next header.
     names.Reset();
+    other_names.Reset();
     bool in_run = !source.exact;
     bool in_force = names.Empty() && source.list_known;
     size_t after_ours = header.end;
     previous = header;
     pos = header.end;
-    while (pos < hosts.size() && (in_run || !names.Exhausted())) {
+    while (pos < hosts.size() && (in_run || !names.Exhausted() || !other_names.Exhausted())) {
       const Line line = lines.At(pos);
       if (IsSectionHeader(line.content)) break;
       const std::optional<Entry> entry = ParseEntry(line.content, scratch);
       in_run = in_run && entry;
-      if (entry && (names.Take(entry->key) || in_run)) {
+      if (entry && (names.Take(entry->key) || other_names.Take(entry->key) || in_run)) {
         taken.Add(line.begin, line.end);
         after_ours = line.end;
         in_force = in_force || !entry->commented_out;

@@ -13,7 +13,8 @@
 // comment or any other line stays where it is, and so does a second line for the same name.
 // Where the list is only a guess (a section written before Tessaline kept its record of
 // it), the unbroken run of entries right after the header is Tessaline's too, whatever the
-// names.
+// names. The names of the block list beside the program count too when it is another list
+// than the section's, each once more.
 //
 // With its lines go the header, the empty line that follows the last of them, and the line
 // break that opened the section: an empty line of its own where the hosts file ended in a
@@ -30,15 +31,28 @@ namespace tsl {
 
 // What is known of the block list a section was made from.
 struct SectionSource {
+  // NOLINTNEXTLINE(google-explicit-constructor): a list alone is the usual source
+  SectionSource(std::string_view list, bool list_is_exact = true, bool opening_ends_a_line = true,
+                bool list_is_known = true, std::string_view other_list = {})
+      : block_list(list),
+        exact(list_is_exact),
+        opening_ended_a_line(opening_ends_a_line),
+        list_known(list_is_known),
+        other_block_list(other_list) {}
+
   std::string_view block_list;
   // The list is the one the section was made from, not a guess.
-  bool exact = true;
+  bool exact;
   // The section's opening line break ended the last line of the hosts file (it had no final
   // line break), rather than being an empty line of its own.
-  bool opening_ended_a_line = true;
+  bool opening_ended_a_line;
   // Whether there is a list at all; a section made from an empty one blocks nothing but is
   // in force all the same.
-  bool list_known = true;
+  bool list_known;
+  // Another list whose names are Tessaline's too: the block list beside the program, when
+  // it is not the one the section was made from (a newer one that has not been activated
+  // yet, or the one another install wrote its section from).
+  std::string_view other_block_list;
 };
 
 // A hosts file's bytes with Tessaline's lines taken out and every other byte kept.

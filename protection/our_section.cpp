@@ -8,10 +8,12 @@
 
 namespace tsl {
 SectionSource OurSection::Source() const {
-  if (record) return {record->block_list, true, record->opening_ended_a_line};
-  const std::string_view guess =
-      guessed_block_list ? std::string_view(*guessed_block_list) : std::string_view();
-  return {guess, false, guessed_opening_ended_a_line, guessed_block_list.has_value()};
+  const std::string_view beside = block_list ? std::string_view(*block_list) : std::string_view();
+  if (record) {
+    return {record->block_list, true, record->opening_ended_a_line, true,
+            beside == record->block_list ? std::string_view() : beside};
+  }
+  return {beside, false, guessed_opening_ended_a_line, block_list.has_value()};
 }
 
 std::vector<std::string> OurSection::HostsFiles(const FileSystem& files,
@@ -36,11 +38,11 @@ OurSection ReadOurSection(const Machine& machine) {
       ours.record.reset();
     }
   }
-  if (ours.record) return ours;
   const std::string block_list = machine.AppFile(kBlockListName);
   if (machine.files.FileExists(block_list)) {
-    ours.guessed_block_list = machine.files.ReadWholeFile(block_list);
+    ours.block_list = machine.files.ReadWholeFile(block_list);
   }
+  if (ours.record) return ours;
   // A backup that ends in a line break was taken of a hosts file that did; the section's
   // opening line break was then an empty line of its own.
   const std::string backup = machine.AppFile(kHostsBackupName);

@@ -15,9 +15,11 @@ namespace tsl {
 struct OurSection {
   // The record, when it can be had and names one of the places a hosts file may lie.
   std::optional<SectionRecord> record;
-  // Without a record: the block list beside the program (none when there is no such file),
-  // and whether the opening line break ended the hosts file's last line, as the backup tells.
-  std::optional<std::string> guessed_block_list;
+  // The block list beside the program (none when there is no such file): without a
+  // record, the guess at what the section was made from.
+  std::optional<std::string> block_list;
+  // Without a record: whether the opening line break ended the hosts file's last line, as
+  // the backup tells.
   bool guessed_opening_ended_a_line = true;
 
   [[nodiscard]] SectionSource Source() const;
