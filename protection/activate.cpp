@@ -54,8 +54,8 @@ bool RecordSection(const Machine& machine, const std::string& hosts_file, OurSec
   return text.size() != head.size() + block_list.size();
 }
 
-void FinishRecord(const Machine& machine, const std::string& hosts_file,
-                  bool opening_ended_a_line, std::string_view block_list) {
+void FinishRecord(const Machine& machine, const std::string& hosts_file, bool opening_ended_a_line,
+                  std::string_view block_list) {
   std::string text = SectionRecordHead(hosts_file, opening_ended_a_line);
   text.append(block_list);
   machine.files.WriteCopyOf(machine.AppFile(kBlockListName), text,
@@ -93,14 +93,18 @@ void ActivateHoldingTheLock(const Machine& machine, const std::string& hosts_fil
   const WithoutSections without = TakeOutOurLines(before, ours.Source());
   BackUp(machine, hosts_file, without, ours);
   // The block list as read before anything was written; a missing one fails here.
-  const std::string block_list =
-      ours.block_list ? std::move(*ours.block_list)
-                      : machine.files.ReadWholeFile(machine.AppFile(kBlockListName));
-  const bool opening_ended_a_line = without.held_a_section
-                                        ? without.opening_ended_a_line
-                                        : EndsWithoutLineBreak(without.text);
+  const std::string block_list = ours.block_list
+                                     ? std::move(*ours.block_list)
+                                     : machine.files.ReadWholeFile(machine.AppFile(kBlockListName));
+  const bool opening_ended_a_line =
+      without.held_a_section ? without.opening_ended_a_line : EndsWithoutLineBreak(without.text);
+  // A section that was there without a record is known only by the guess; a record written
+  // before it is replaced would make that guess exact, so it waits until the hosts file has
+  // the new section.
   const bool record_to_finish =
-      RecordSection(machine, hosts_file, ours, opening_ended_a_line, block_list);
+      without.held_a_section && !ours.record
+          ? true
+          : RecordSection(machine, hosts_file, ours, opening_ended_a_line, block_list);
   const std::string extended = WithBlockSection(without, block_list);
   if (extended != before) {
     machine.files.SetAttributesNormal(hosts_file);

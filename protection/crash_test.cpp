@@ -33,8 +33,8 @@ class DiscardingRegistry final : public RegistryHive {
 void ActivateIn(const std::string& windows, const std::string& app, RegistryHive& registry) {
   RealFileSystem files(windows);
   WindowState window;
-  ActivateProtection(testing::TestMachine(files, registry, app),
-                     windows + kPathSeparator + "hosts", window);
+  ActivateProtection(testing::TestMachine(files, registry, app), windows + kPathSeparator + "hosts",
+                     window);
 }
 
 // Run only as a child of the test below, which names the folders.

@@ -32,9 +32,8 @@ OurSection ReadOurSection(const Machine& machine) {
     ours.record = ParseSectionRecord(machine.files.ReadOwnFile(record_path));
     // A record is only believed about the places a hosts file may lie.
     const std::array<std::string, 2> candidates = HostsFileCandidates(machine.files);
-    if (ours.record &&
-        std::find(candidates.begin(), candidates.end(), ours.record->hosts_file) ==
-            candidates.end()) {
+    if (ours.record && std::find(candidates.begin(), candidates.end(), ours.record->hosts_file) ==
+                           candidates.end()) {
       ours.record.reset();
     }
   }
@@ -54,8 +53,7 @@ OurSection ReadOurSection(const Machine& machine) {
 
 WithoutSections TakeOurLinesOut(const Machine& machine, const std::string& hosts_file,
                                 const OurSection& ours) {
-  WithoutSections without =
-      TakeOutOurLines(machine.files.ReadWholeFile(hosts_file), ours.Source());
+  WithoutSections without = TakeOutOurLines(machine.files.ReadWholeFile(hosts_file), ours.Source());
   if (without.held_a_section) {
     machine.files.SetAttributesNormal(hosts_file);
     machine.files.WriteFileOver(hosts_file, without.text);
