@@ -273,6 +273,15 @@ bool OperationsKeepTheHostsFileTrue(std::string_view input) {
     const unsigned who = (op >> 4) % 2;
     const Machine& install = installs[who];
     WindowState window;
+    // An install knows the lists it wrote sections from, not another install's: once it
+    // works on a section the other one wrote last, entries of a list it never had may stay
+    // behind out of any section, where no deactivation looks.
+    const auto take_over = [&] {
+      if (last_activator == nullptr || last_activator == &install) return;
+      knows_the_section = false;
+      ours[1 - who].clear();
+      activated.reset();
+    };
     if (op % 8 == 5) {
       files.fail_at = files.steps + static_cast<long>(in.Next() % 16);
     }
@@ -281,7 +290,7 @@ bool OperationsKeepTheHostsFileTrue(std::string_view input) {
         case 0:
         case 5: {
           activators.insert(&install);
-          if (last_activator != &install) activated.reset();
+          take_over();
           last_activator = &install;
           ActivateProtection(install, hosts, window);
           ForEachBlockListLine(list, [&](std::string_view name) {
@@ -296,10 +305,7 @@ bool OperationsKeepTheHostsFileTrue(std::string_view input) {
         case 1:
           DeactivateProtection(install, hosts, window);
           if (!window.information_shown.empty()) break;
-          // Once an install took out a section another one wrote from a list it never had,
-          // entries of that list may stay behind with no header over them.
-          knows_the_section =
-              knows_the_section && (last_activator == nullptr || last_activator == &install);
+          take_over();
           if (BlocksAny(files.files[hosts], ours[who])) return false;
           if (knows_the_section && CurrentProtectionState(install, hosts) != ProtectionState::kOff)
             return false;
@@ -312,7 +318,7 @@ bool OperationsKeepTheHostsFileTrue(std::string_view input) {
         case 2:
           if (RefreshProtection(install, hosts, window)) {
             activators.insert(&install);
-            if (last_activator != &install) activated.reset();
+            take_over();
             last_activator = &install;
           }
           break;
