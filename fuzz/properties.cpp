@@ -275,7 +275,8 @@ bool OperationsKeepTheHostsFileTrue(std::string_view input) {
     WindowState window;
     // An install knows the lists it wrote sections from, not another install's: once it
     // works on a section the other one wrote last, entries of a list it never had may stay
-    // behind out of any section, where no deactivation looks.
+    // behind out of any section, where no deactivation looks; from then on only what holds
+    // whatever the installs knew is checked.
     const auto take_over = [&] {
       if (last_activator == nullptr || last_activator == &install) return;
       knows_the_section = false;
@@ -306,7 +307,7 @@ bool OperationsKeepTheHostsFileTrue(std::string_view input) {
           DeactivateProtection(install, hosts, window);
           if (!window.information_shown.empty()) break;
           take_over();
-          if (BlocksAny(files.files[hosts], ours[who])) return false;
+          if (knows_the_section && BlocksAny(files.files[hosts], ours[who])) return false;
           if (knows_the_section && CurrentProtectionState(install, hosts) != ProtectionState::kOff)
             return false;
           if (knows_the_section && clean && activators.size() <= 1 && files.files[hosts] != *clean)

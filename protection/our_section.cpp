@@ -9,10 +9,7 @@
 namespace tsl {
 SectionSource OurSection::Source() const {
   const std::string_view beside = block_list ? std::string_view(*block_list) : std::string_view();
-  if (record) {
-    return {record->block_list, true, record->opening_ended_a_line, true,
-            beside == record->block_list ? std::string_view() : beside};
-  }
+  if (record) return {record->block_list, true, record->opening_ended_a_line, true, beside};
   return {beside, false, guessed_opening_ended_a_line, block_list.has_value()};
 }
 
@@ -41,7 +38,11 @@ OurSection ReadOurSection(const Machine& machine) {
   if (machine.files.FileExists(block_list)) {
     ours.block_list = machine.files.ReadWholeFile(block_list);
   }
-  if (ours.record) return ours;
+  if (ours.record) {
+    // The same list twice says no more than once; lists run to millions of names.
+    if (ours.block_list == ours.record->block_list) ours.block_list.reset();
+    return ours;
+  }
   // A backup that ends in a line break was taken of a hosts file that did; the section's
   // opening line break was then an empty line of its own.
   const std::string backup = machine.AppFile(kHostsBackupName);
