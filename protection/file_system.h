@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -59,6 +60,10 @@ class FileSystem {
 
   // Removes the temporary copies that an interrupted replacement of `path` left beside it.
   virtual void RemoveTemporaryCopies(const std::string& path) = 0;
+  // The same in `folder` for every file name that `of` accepts, whether or not that file
+  // is there: a killed run may have left the copy of a file it had not yet made.
+  virtual void RemoveTemporaryCopiesIn(const std::string& folder,
+                                       const std::function<bool(std::string_view)>& of) = 0;
 
   // Clears read-only, hidden, system and archive, so that the file can be written.
   virtual void SetAttributesNormal(const std::string& path) = 0;
