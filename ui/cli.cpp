@@ -124,18 +124,21 @@ std::string Printable(std::string_view text) {
       printable += "\\r";
     } else if (c == '\t') {
       printable += "\\t";
-    } else if (byte < 0x20 || byte == 0x7f) {
-      escape("\\x%02x", byte);
-    } else if (byte < 0x80) {
+    } else if (byte >= 0x20 && byte < 0x7f) {
       printable.push_back(c);
-    } else if (const auto [point, decoded] = DecodeUtf8(text.substr(at)); decoded == 0) {
-      escape("\\x%02x", byte);
     } else {
-      length = decoded;
-      if (IsInvisibleControl(point)) {
-        escape("\\u%04x", static_cast<unsigned>(point));
+      // A control byte of ASCII, or the first byte of a UTF-8 sequence.
+      const auto [point, decoded] =
+          byte < 0x80 ? std::pair<char32_t, std::size_t>{} : DecodeUtf8(text.substr(at));
+      if (decoded == 0) {
+        escape("\\x%02x", byte);
       } else {
-        printable.append(text.substr(at, length));
+        length = decoded;
+        if (IsInvisibleControl(point)) {
+          escape("\\u%04x", static_cast<unsigned>(point));
+        } else {
+          printable.append(text.substr(at, length));
+        }
       }
     }
     at += length;
