@@ -51,8 +51,9 @@ class FileSystem {
   virtual void WriteFileOver(const std::string& path, std::string_view contents) = 0;
 
   // Replaces `to` with `contents`, the bytes just read from `from`, on stable storage before
-  // it returns, or, failing, leaves `to` as it was; never in place. The copy gets the owner,
-  // group and permissions of `from`, and a link or non-regular file at `to` is refused.
+  // it returns, or, failing, leaves `to` as it was; never in place. On POSIX the copy is the
+  // caller's, writable by no one else and never more readable than `from`; a link or
+  // non-regular file at `to` is refused.
   // Taking the bytes rather than reading `from` again keeps the copy exactly what the
   // caller looked at, even when another program writes `from` meanwhile.
   virtual void WriteCopyOf(const std::string& from, std::string_view contents,
