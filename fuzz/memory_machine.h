@@ -40,7 +40,10 @@ class MemoryFileSystem final : public FileSystem {
     Step("write", to);
     files[to] = contents;
   }
+  // Every step is whole, so no run leaves a temporary copy.
   void RemoveTemporaryCopies(const std::string&) override {}
+  void RemoveTemporaryCopiesIn(const std::string&,
+                               const std::function<bool(std::string_view)>&) override {}
   void SetAttributesNormal(const std::string& path) override {
     Step("set the attributes of", path);
   }

@@ -10,8 +10,6 @@
 
 namespace tsl {
 
-inline constexpr std::string_view kSectionRecordName = "host.sec";
-
 struct SectionRecord {
   std::string hosts_file;
   bool opening_ended_a_line = false;
