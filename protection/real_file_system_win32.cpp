@@ -109,19 +109,6 @@ std::pair<std::string, std::string> SplitFolder(const std::string& path) {
   return {path.substr(0, separator), path.substr(separator + 1)};
 }
 
-// A name for a temporary copy of `path` that no file has yet; the copy itself makes sure.
-std::string TemporaryName(const std::string& path, unsigned attempt) {
-  constexpr std::string_view kDigits = "0123456789abcdefghijklmnopqrstuvwxyz";
-  unsigned long long seed = (static_cast<unsigned long long>(GetCurrentProcessId()) << 32) ^
-                            GetTickCount64() ^ (attempt * 0x9E3779B97F4A7C15ULL);
-  std::string name = TemporaryStem(path);
-  for (size_t i = 0; i < kTemporarySuffixLength; ++i) {
-    name.push_back(kDigits[seed % kDigits.size()]);
-    seed /= kDigits.size();
-  }
-  return name;
-}
-
 struct TemporaryCopy {
   std::string name;               // empty when the folder refused the new file
   DWORD refusal = ERROR_SUCCESS;  // why it refused
@@ -131,7 +118,8 @@ struct TemporaryCopy {
 // files gives no copy and the reason, for the caller to decide.
 TemporaryCopy WriteTemporaryCopy(const std::string& to, std::string_view contents) {
   for (unsigned attempt = 0;; ++attempt) {
-    const std::string temporary = TemporaryName(to, attempt);
+    std::string temporary;
+    if (!RandomTemporaryName(to, temporary)) Fail("name a copy of", to, GetLastError());
     // CREATE_NEW with the link flag never opens what a planted name points to.
     UniqueHandle file(CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                   FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));

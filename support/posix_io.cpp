@@ -2,7 +2,6 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <sys/random.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -32,33 +31,11 @@ void SyncDirectory(const std::string& path) {
   if (directory.valid()) ::fsync(directory.get());
 }
 
-// Sixteen letters and digits from the system's random source, so that no one can foresee
-// the name of a copy or be expected to choose it for a file of their own.
-bool RandomSuffix(std::string& suffix) {
-  constexpr std::string_view kCharacters =
-      "0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ";
-  unsigned char bytes[kTemporarySuffixLength];
-  size_t got = 0;
-  while (got < sizeof bytes) {
-    const ssize_t n = ::getrandom(bytes + got, sizeof bytes - got, 0);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    got += static_cast<size_t>(n);
-  }
-  suffix.clear();
-  for (const unsigned char byte : bytes) suffix.push_back(kCharacters[byte % kCharacters.size()]);
-  return true;
-}
-
 // A new file of mode 0600 beside `target`, named as its temporary copy.
 UniqueFd CreateTemporaryCopy(const std::string& target, std::string& temporary) {
   constexpr int kAttempts = 8;
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
-    std::string suffix;
-    if (!RandomSuffix(suffix)) return UniqueFd();
-    temporary = TemporaryStem(target) + suffix;
+    if (!RandomTemporaryName(target, temporary)) return UniqueFd();
     UniqueFd fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
                        S_IRUSR | S_IWUSR));
     if (fd.valid() || errno != EEXIST) return fd;

@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 
+#include "support/system_random.h"
+
 namespace tsl {
 
 inline constexpr std::string_view kTemporaryMark = ".tsl-";
@@ -19,6 +21,19 @@ inline constexpr std::size_t kTemporarySuffixLength = 16;
 // added.
 inline std::string TemporaryStem(std::string_view path) {
   return std::string(path) + std::string(kTemporaryMark);
+}
+
+// A new temporary name for a copy of `path`: sixteen letters and digits from the system's
+// random source, so that no one can foresee the name or be expected to choose it for a file
+// of their own. False when the system gives no random bytes.
+inline bool RandomTemporaryName(std::string_view path, std::string& name) {
+  constexpr std::string_view kCharacters =
+      "0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ";
+  unsigned char bytes[kTemporarySuffixLength];
+  if (!SystemRandom(bytes, sizeof bytes)) return false;
+  name = TemporaryStem(path);
+  for (const unsigned char byte : bytes) name.push_back(kCharacters[byte % kCharacters.size()]);
+  return true;
 }
 
 // The name of the file that `entry` (a bare name in a folder) is named as a temporary copy
