@@ -1,5 +1,5 @@
-// Bytes from the operating system's random source: getrandom on POSIX, the system's
-// preferred generator of bcrypt.dll (a System32 library) on Windows.
+// Bytes from the operating system's random source: getrandom on POSIX, RtlGenRandom of
+// System32's advapi32.dll on Windows.
 #pragma once
 
 #include <cstddef>
