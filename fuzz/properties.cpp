@@ -25,11 +25,11 @@ std::vector<std::string> ReferenceLines(std::string_view text) {
   std::string line;
   bool open = false;
   for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\r') {
+    if (text[i] == '\r' || text[i] == '\n') {
       lines.push_back(line);
       line.clear();
       open = false;
-      if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
+      if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
     } else {
       line.push_back(text[i]);
       open = true;
@@ -58,19 +58,17 @@ bool BlockSectionsComeOutWhole(std::string_view input) {
   const std::string_view rest = input.substr(1);
   const size_t split = std::min<size_t>(static_cast<unsigned char>(input[0]), rest.size());
   const std::string hosts(rest.substr(0, split));
-  std::string block_list(rest.substr(split));
-  block_list.erase(std::remove(block_list.begin(), block_list.end(), '\n'), block_list.end());
+  const std::string block_list(rest.substr(split));
   const std::string section = std::string(kSectionOpening) + BlockEntries(block_list);
+  const SectionSource source{block_list, true, EndsWithoutLineBreak(hosts)};
 
-  const std::string alone = TakeOutBlockSections(hosts).text;
-  if (TakeOutBlockSections(hosts + section).text != alone) return false;
-  if (hosts.find(kSectionHeader) == std::string::npos &&
-      (alone != hosts || HoldsBlockSection(hosts))) {
-    return false;
-  }
+  const WithoutSections alone = TakeOutOurLines(hosts, source);
+  if (TakeOutOurLines(hosts + section, source).text != alone.text) return false;
+  if (!alone.held_a_section && alone.text != hosts) return false;
   // A lone CR at the end would join the LF that follows it into one line break.
   if (!hosts.empty() && hosts.back() == '\r') return true;
-  return TakeOutBlockSections(hosts + WithoutCarriageReturnsBeforeLineFeeds(section)).text == alone;
+  return TakeOutOurLines(hosts + WithoutCarriageReturnsBeforeLineFeeds(section), source).text ==
+         alone.text;
 }
 
 bool RegeditWriteKeepsEveryOtherValue(std::string_view input) {

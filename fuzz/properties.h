@@ -10,11 +10,10 @@ namespace tsl {
 // character-by-character reading of the line rule, then an empty line.
 bool BlockSectionFollowsTheLineRule(std::string_view block_list);
 
-// The first byte splits the rest into a hosts file and a block list (without LF, which no
-// name of the shipped list holds). Taking the block sections out of the hosts file with a
-// section appended gives what taking them out of the hosts file alone gives, also with
-// the section's CR LF turned into LF; a hosts file with no header text holds no section
-// and comes back byte for byte.
+// The first byte splits the rest into a hosts file and a block list. Taking Tessaline's
+// lines out of the hosts file with a section appended gives what taking them out of the
+// hosts file alone gives, also with the section's CR LF turned into LF; a hosts file with
+// no header holds no section and comes back byte for byte.
 bool BlockSectionsComeOutWhole(std::string_view input);
 
 // The first two bytes choose the type and length of a value (its bytes the first of the

@@ -8,7 +8,10 @@
 #include <optional>
 #include <thread>
 
+#include "protection/block_section.h"
+#include "protection/hosts_file.h"
 #include "protection/protection_fixture.h"
+#include "protection/protection_state.h"
 
 namespace tsl {
 namespace {
@@ -109,6 +112,86 @@ TEST_F(ActivateTest, ARefreshThatWaitedForADeactivationChangesNothing) {
   SetBlockList("yz");
   EXPECT_TRUE(RefreshProtection(machine_, hosts_, window_));
   EXPECT_EQ(ReadBytes(hosts_), original + Section("yz"));
+}
+
+// Whatever data.dat holds: one entry per line, all of them blocking; activating again and
+// refreshing give the same bytes and write nothing; deactivating gives the file back.
+TEST_F(ActivateTest, EveryShapeOfBlockListRoundTripsExactly) {
+  namespace fs = std::filesystem;
+  const std::string original = "127.0.0.1 localhost\r\n";
+  const struct {
+    const char* what;
+    std::string list;
+    size_t entries;
+  } lists[] = {
+      {"CR LF", "one.example\r\ntwo.example\r\n", 2},
+      {"LF", "one.example\ntwo.example\nthree.example\n", 3},
+      {"CR", "one.example\rtwo.example\r", 2},
+      {"no final break", "one.example\r\ntwo.example", 2},
+      {"empty", "", 0},
+      {"blank lines and blanks around names", "\r\n one.example \r\n\t\r\n", 3},
+      {"comments and the header itself", "#note\r\n#email snoop protection \r\nx # y\r\n", 3},
+      {"a name twice", "one.example\r\none.example\r\n", 2},
+      {"bytes that are no name", std::string("a\0b\r\n\xff\xfe\r\n", 8), 2},
+  };
+  for (const auto& shape : lists) {
+    SCOPED_TRACE(shape.what);
+    WriteBytes(hosts_, original);
+    WriteBytes(block_list_, shape.list);
+    std::remove(app_.Join("host.sec").c_str());
+    SetBlocked("0");
+    Activate();
+    const std::string activated = ReadBytes(hosts_);
+    EXPECT_EQ(activated, original + std::string(kSectionOpening) + BlockEntries(shape.list));
+    EXPECT_EQ(CountBlockListLines(shape.list), shape.entries);
+    EXPECT_EQ(CurrentProtectionState(machine_, hosts_), ProtectionState::kOn);
+
+    const auto long_ago = fs::file_time_type::clock::now() - std::chrono::hours(48);
+    fs::last_write_time(hosts_, long_ago);
+    EXPECT_TRUE(RefreshProtection(machine_, hosts_, window_));
+    Activate();
+    EXPECT_EQ(ReadBytes(hosts_), activated);
+    EXPECT_EQ(fs::last_write_time(hosts_), long_ago) << "a refresh that changes nothing writes";
+
+    Deactivate();
+    EXPECT_EQ(ReadBytes(hosts_), original);
+    EXPECT_EQ(CurrentProtectionState(machine_, hosts_), ProtectionState::kOff);
+  }
+}
+
+// A hosts file that holds the section already (another install's, or a machine image's),
+// or a backup an earlier version let a section into: the backup never holds one, and
+// deactivation never puts one back.
+TEST_F(ActivateTest, TheBackupNeverHoldsASection) {
+  SetBlockList("xy");
+  WriteBytes(hosts_, "a\r\n" + Section("xy"));
+  Activate();
+  EXPECT_EQ(ReadBytes(backup_), "a\r\n");
+  WriteBytes(backup_, "a\r\n" + Section("x"));
+  Activate();
+  EXPECT_EQ(ReadBytes(backup_), "a\r\n");
+  Deactivate();
+  EXPECT_EQ(ReadBytes(hosts_), "a\r\n");
+}
+
+// The section is taken back from the file it went into, also when the other place a hosts
+// file may lie has one since, and until then the state is not "off".
+TEST_F(ActivateTest, TheSectionComesOutOfTheFileItWentInto) {
+  SetBlockList("xy");
+  WriteBytes(hosts_, "a\r\n");
+  Activate();
+  const std::string winner = windows_.Join("hosts");
+  WriteBytes(winner, "b\r\n");
+  std::string located;
+  ASSERT_TRUE(LocateHostsFile(files_, located));
+  ASSERT_EQ(located, winner);
+  EXPECT_EQ(CurrentProtectionState(machine_, located), ProtectionState::kOn);
+  SetBlocked("0");
+  EXPECT_EQ(CurrentProtectionState(machine_, located), ProtectionState::kUnrecorded);
+  DeactivateProtection(machine_, located, window_);
+  EXPECT_EQ(ReadBytes(hosts_), "a\r\n");
+  EXPECT_EQ(ReadBytes(winner), "b\r\n");
+  EXPECT_EQ(CurrentProtectionState(machine_, located), ProtectionState::kOff);
 }
 
 }  // namespace

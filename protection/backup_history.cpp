@@ -37,11 +37,11 @@ bool IsBackupHistoryName(std::string_view name) {
          HistoryName(HistoryNumber(name)) == name;  // only names the history makes itself
 }
 
-void KeepBackupBeforeReplacing(const Machine& machine, std::string_view replacement) {
+bool KeepBackupBeforeReplacing(const Machine& machine, std::string_view replacement) {
   const std::string backup = machine.AppFile(kHostsBackupName);
-  if (!machine.files.FileExists(backup)) return;
+  if (!machine.files.FileExists(backup)) return true;
   const std::string kept = machine.files.ReadOwnFile(backup);
-  if (kept == replacement) return;
+  if (kept == replacement) return false;
   std::vector<unsigned long long> numbers;
   for (const std::string& name : machine.files.FileNames(machine.app_folder)) {
     if (IsBackupHistoryName(name)) numbers.push_back(HistoryNumber(name));
@@ -54,6 +54,7 @@ void KeepBackupBeforeReplacing(const Machine& machine, std::string_view replacem
   for (size_t old = 0; old + kBackupHistoryLength < numbers.size(); ++old) {
     machine.files.RemoveFile(machine.AppFile(HistoryName(numbers[old])));
   }
+  return true;
 }
 
 }  // namespace tsl

@@ -19,7 +19,8 @@ bool IsBackupHistoryName(std::string_view name);
 
 // Before host.bak is replaced by `replacement`: when it holds other bytes, a copy of it
 // is kept under the next number, then all but the newest kBackupHistoryLength copies are
-// removed. Throws FileError; a failure leaves host.bak as it was.
-void KeepBackupBeforeReplacing(const Machine& machine, std::string_view replacement);
+// removed. Returns false when host.bak already holds `replacement`, so that it need not
+// be written. Throws FileError; a failure leaves host.bak as it was.
+bool KeepBackupBeforeReplacing(const Machine& machine, std::string_view replacement);
 
 }  // namespace tsl

@@ -95,7 +95,7 @@ class CrashTest : public ::testing::Test {
   void ExpectNoTemporaryCopies() const {
     EXPECT_EQ(Entries(windows_.path()), std::vector<std::string>{"hosts"});
     EXPECT_EQ(Entries(app_.path()),
-              (std::vector<std::string>{"data.dat", "host.bak", "tessaline.lock"}));
+              (std::vector<std::string>{"data.dat", "host.bak", "host.sec", "tessaline.lock"}));
     EXPECT_EQ(Entries(state_.path()), std::vector<std::string>{"registry.reg"});
   }
 

@@ -86,9 +86,16 @@ class FaultInjectionTest : public ::testing::Test {
  protected:
   const std::string kOriginal = "127.0.0.1 localhost\r\n# the user's own lines\r\n";
 
+  // Also with no record of an earlier section, so that every run takes the same steps.
   void Prepare() {
     testing::WriteBytes(hosts_, kOriginal);
     testing::WriteBytes(app_.Join("data.dat"), "a.example\r\nb.example\r\n");
+    std::remove(app_.Join("host.sec").c_str());
+  }
+  void PrepareActivated() {
+    Prepare();
+    testing::WriteBytes(hosts_, kOriginal + "\r\n#email snoop protection \r\n\r\n");
+    testing::WriteBytes(backup_, kOriginal);
   }
   std::string Blocked() const {
     return RegistryGetString(registry_, kHkeyLocalMachine, kSettingsKey, "Blocked", "");
@@ -158,19 +165,16 @@ TEST_F(FaultInjectionTest, ActivationFailingAtAnyStep) {
 TEST_F(FaultInjectionTest, DeactivationFailingAtAnyStep) {
   int steps = 0;
   {
-    Prepare();
-    testing::WriteBytes(backup_, kOriginal);
+    PrepareActivated();
     FaultyFileSystem counting(windows_.path(), -1);
     WindowState window;
     DeactivateProtection(testing::TestMachine(counting, registry_, app_.path()), hosts_, window);
     steps = counting.steps();
   }
-  ASSERT_GE(steps, 4);  // read both, attributes, write
+  ASSERT_GE(steps, 5);  // read the block list, the backup and the hosts file, attributes, write
   for (int fail_at = 0; fail_at < steps; ++fail_at) {
     SCOPED_TRACE("failing step " + std::to_string(fail_at));
-    Prepare();
-    testing::WriteBytes(hosts_, kOriginal + "\r\n#email snoop protection \r\n\r\n");
-    testing::WriteBytes(backup_, kOriginal);
+    PrepareActivated();
     RegistrySaveString(registry_, kHkeyLocalMachine, kSettingsKey, "Blocked", "1");
     FaultyFileSystem files(windows_.path(), fail_at);
     WindowState window;

@@ -52,6 +52,9 @@ class RegistryHive {
   virtual ~RegistryHive() = default;
   [[nodiscard]] virtual std::optional<RegistryValue> Read(std::uint32_t root, std::string_view key,
                                                           std::string_view name) const = 0;
+  // Why the store cannot be read now (a settings file this user may not read), or nothing
+  // when it can: a missing key or file is an empty store, not a failure.
+  [[nodiscard]] virtual std::optional<std::string> ReadFailure() const { return std::nullopt; }
   // Creates the key (and its parents) when missing, and replaces any earlier value.
   // Throws SettingsError when the store refuses, having changed nothing.
   virtual void Write(std::uint32_t root, std::string_view key, std::string_view name,

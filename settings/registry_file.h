@@ -14,6 +14,7 @@ class RegistryFile final : public RegistryHive {
 
   [[nodiscard]] std::optional<RegistryValue> Read(std::uint32_t root, std::string_view key,
                                                   std::string_view name) const override;
+  [[nodiscard]] std::optional<std::string> ReadFailure() const override;
   // Keeps every other key and value; replaces the file atomically (a symbolic link's
   // target, which the link keeps pointing at). A file that cannot be understood well
   // enough to write safely is left byte for byte as it was, and SettingsError says why.

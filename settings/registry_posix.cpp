@@ -35,6 +35,12 @@ bool RegistryFile::Load(std::string& bytes) const {
   return ReadAll(fd.get(), bytes);
 }
 
+std::optional<std::string> RegistryFile::ReadFailure() const {
+  std::string bytes;
+  if (Load(bytes)) return std::nullopt;
+  return "Could not read the settings in \"" + path_ + "\": " + ErrorText(errno);
+}
+
 std::optional<RegistryValue> RegistryFile::Read(std::uint32_t root, std::string_view key,
                                                 std::string_view name) const {
   const std::optional<std::string> key_path = FullKeyPath(root, key);

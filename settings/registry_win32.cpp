@@ -40,6 +40,21 @@ class Win32Registry final : public RegistryHive {
     return RegistryValue{type, std::move(data)};
   }
 
+  std::optional<std::string> ReadFailure() const override {
+    HKEY opened = nullptr;
+    const LONG status =
+        RegOpenKeyExA(RootHandle(kHkeyLocalMachine), std::string(kSettingsKey).c_str(), 0,
+                      KEY_QUERY_VALUE, &opened);
+    if (status == ERROR_SUCCESS) {
+      const UniqueHkey handle(opened);
+      return std::nullopt;
+    }
+    if (status == ERROR_FILE_NOT_FOUND) return std::nullopt;
+    return "Could not read the settings in " +
+           FullKeyPath(kHkeyLocalMachine, kSettingsKey).value_or(std::string(kSettingsKey)) +
+           ": " + SystemMessage(static_cast<DWORD>(status));
+  }
+
   void Write(std::uint32_t root, std::string_view key, std::string_view name,
              const RegistryValue& value) override {
     const auto fail = [&](LONG status) {

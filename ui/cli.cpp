@@ -15,7 +15,8 @@ namespace {
 constexpr std::string_view kUsage =
     "usage: tessaline [status | state | activate | deactivate | refresh | --help | --version]\n"
     "  status      show whether the hosts file was found and protection is on (default)\n"
-    "  state       print one word for scripts: on, off, section-missing or no-hosts-file\n"
+    "  state       print one word for scripts: on, off, section-missing, unrecorded or\n"
+    "              no-hosts-file\n"
     "  activate    back the hosts file up and redirect the tracking servers to 127.0.0.1\n"
     "  deactivate  restore the hosts file from its backup\n"
     "  refresh     while protection is on, block the servers of the current block list\n";
@@ -35,12 +36,13 @@ int Run(const std::string& command, const Machine& machine, std::ostream& out, s
   std::string hosts_file;
   Form_Load(machine, hosts_file, window);
 
-  if (command == "status") {
-    PrintStatus(window, out);
-    return kExitDone;
-  }
-  if (command == "state") {
+  if (command == "status" || command == "state") {
+    // The window trusts "Blocked" where it cannot read the files; a script is told instead.
     const ProtectionState state = CurrentProtectionState(machine, hosts_file);
+    if (command == "status") {
+      PrintStatus(window, out);
+      return kExitDone;
+    }
     out << StateWord(state) << '\n';
     return state == ProtectionState::kOn ? kExitDone : kExitOff;
   }

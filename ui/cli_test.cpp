@@ -11,10 +11,15 @@
 namespace tsl {
 namespace {
 
-// A settings store that reads as another does and refuses every write.
+// A settings store that reads as another does and refuses every write, or every read too.
 class RefusingRegistry final : public RegistryHive {
  public:
-  explicit RefusingRegistry(const RegistryHive& readable) : readable_(readable) {}
+  explicit RefusingRegistry(const RegistryHive& readable, bool unreadable = false)
+      : readable_(readable), unreadable_(unreadable) {}
+  [[nodiscard]] std::optional<std::string> ReadFailure() const override {
+    if (!unreadable_) return std::nullopt;
+    return "Could not read the settings in the store: refused";
+  }
   [[nodiscard]] std::optional<RegistryValue> Read(std::uint32_t root, std::string_view key,
                                                   std::string_view name) const override {
     return readable_.Read(root, key, name);
@@ -26,6 +31,7 @@ class RefusingRegistry final : public RegistryHive {
 
  private:
   const RegistryHive& readable_;
+  bool unreadable_;
 };
 
 class CliTest : public ::testing::Test {
@@ -89,10 +95,25 @@ TEST_F(CliTest, StatePrintsOneWordAndSaysOnlyOnByStatusZero) {
   ASSERT_EQ(Run({"activate"}), 0);
   EXPECT_EQ(Run({"state"}), 0);
   EXPECT_EQ(out_.str(), "on\n");
+  RegistrySaveString(registry_, kHkeyLocalMachine, kSettingsKey, "Blocked", "");  // lost
+  EXPECT_EQ(Run({"state"}), 4);
+  EXPECT_EQ(out_.str(), "unrecorded\n");
+  RegistrySaveString(registry_, kHkeyLocalMachine, kSettingsKey, "Blocked", "1");
   testing::WriteBytes(Hosts(), "original\n");  // another program cleaned the hosts file
   EXPECT_EQ(Run({"state"}), 4);
   EXPECT_EQ(out_.str(), "section-missing\n");
   EXPECT_EQ(err_.str(), "");
+
+  // A store that cannot be read is said so, never guessed at.
+  RefusingRegistry unreadable(registry_, true);
+  const Machine machine = testing::TestMachine(files_, unreadable, app_.path());
+  for (const char* command : {"state", "status"}) {
+    out_.str("");
+    err_.str("");
+    EXPECT_EQ(RunCommand({command}, machine, out_, err_), 1) << command;
+    EXPECT_EQ(out_.str(), "");
+    EXPECT_EQ(err_.str(), "tessaline: Could not read the settings in the store: refused\n");
+  }
 }
 
 TEST_F(CliTest, RefreshBlocksTheCurrentListAndKeepsTheWayBack) {

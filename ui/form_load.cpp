@@ -18,7 +18,7 @@ void Form_Load(const Machine& machine, std::string& hosts_file, WindowParts& win
     window.SetCommand2Enabled(true);
   }
   // "Blocked" = "1" alone is not believed: another program may have cleaned the hosts file.
-  if (CurrentProtectionState(machine, hosts_file) == ProtectionState::kOn) {
+  if (ProtectionSeemsOn(machine, hosts_file)) {
     window.SetCaption(Label::Label3,
                       window.Caption(Label::Label3) +
                           " However, it appears that TSL is already functioning on this computer.");

@@ -35,7 +35,7 @@ class FormLoadTest : public ::testing::Test {
 // file; either alone shows the state that is off.
 TEST_F(FormLoadTest, TheFourStartUpStatesWithAndWithoutASection) {
   const std::string section = "x\r\n\r\n#email snoop protection \r\n127.0.0.1     a\r\n\r\n";
-  const std::string cleaned = "x\r\n#email snoop protection\r\n";  // a changed header
+  const std::string cleaned = "x\r\n#email snoop protection \r\n\r\n";  // entries taken out
   const struct {
     std::string status;
     std::optional<std::string> hosts;
