@@ -50,6 +50,16 @@ class Started {
     id_ = process.dwProcessId;
   }
 
+  // One that a failed test left running goes, so that it holds no file of the next test.
+  ~Started() {
+    if (process_.valid() && WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT) {
+      TerminateProcess(process_.get(), 1);
+      WaitForSingleObject(process_.get(), 30'000);
+    }
+  }
+  Started(const Started&) = delete;
+  Started& operator=(const Started&) = delete;
+
   [[nodiscard]] DWORD id() const { return id_; }
   // Its exit status.
   DWORD Wait() {
@@ -422,10 +432,9 @@ TEST_F(InstallerTest, AnUninstallWhoseDeactivationFailsRemovesNothing) {
 
 TEST_F(InstallerTest, AnUpgradeKeepsTheStateAndTheBackup) {
   Install();
+  ASSERT_EQ(Cli("activate"), 0U);
   const std::string backup = InstallFolder() + "\\host.bak";
-  testing::WriteBytes(backup, original_hosts_);
-  testing::WriteBytes(hosts_, original_hosts_ + "\r\n#email snoop protection \r\n\r\n");
-  RegistrySaveString(*registry_, kHkeyLocalMachine, kSettingsKey, "Blocked", "1");
+  ASSERT_EQ(testing::ReadBytes(backup), original_hosts_);
 
   Install();
   EXPECT_EQ(Setting("Blocked"), "1");
@@ -472,12 +481,10 @@ TEST_F(InstallerTest, OnlyAFolderBelowProgramFilesIsTaken) {
 
 // Protection on and no backup: a silent uninstall changes nothing and says so by its status.
 TEST_F(InstallerTest, AnUninstallThatWouldLeaveTheBlockSectionForGoodIsRefused) {
-  Install();
+  ASSERT_EQ(RunAndWait(SetupProgram() + " /S /ACTIVATE"), 0U);
   const std::string folder = InstallFolder();
   std::remove((folder + "\\host.bak").c_str());
-  const std::string protected_hosts = original_hosts_ + "\r\n#email snoop protection \r\n\r\n";
-  testing::WriteBytes(hosts_, protected_hosts);
-  RegistrySaveString(*registry_, kHkeyLocalMachine, kSettingsKey, "Blocked", "1");
+  const std::string protected_hosts = testing::ReadBytes(hosts_);
   EXPECT_EQ(QuietUninstall(), 3U);
   EXPECT_TRUE(testing::PathExists(folder + "\\tessaline.exe"));
   EXPECT_EQ(Setting("Blocked"), "1");
