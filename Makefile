@@ -12,8 +12,10 @@ test: deps test-native test-asan test-windows test-installer test-deploying fuzz
 run: deps windows
 	scripts/run-window
 
+# The packages, then a check that every program the build and the tests call comes from them.
 deps:
 	scripts/install-deps
+	scripts/check-commands
 
 native:
 	cmake --preset native $(CMAKE_FLAGS) >/dev/null

@@ -16,6 +16,14 @@ bool BlockSectionFollowsTheLineRule(std::string_view block_list);
 // no header holds no section and comes back byte for byte.
 bool BlockSectionsComeOutWhole(std::string_view input);
 
+// The bytes choose a hosts file, a block list and a sequence of operations on them, by two
+// installs (activate, deactivate, refresh, a lost "Blocked", a run killed at any step) among
+// edits of the hosts file and of the list, over an in-memory machine. After each: no backup
+// holds a section; an activation is on and gives the same bytes again; a deactivation
+// leaves no entry of ours blocking, says "off", and gives back the file as it was before the
+// section whenever nobody touched the section meanwhile.
+bool OperationsKeepTheHostsFileTrue(std::string_view input);
+
 // The first two bytes choose the type and length of a value (its bytes the first of the
 // rest); the rest is a REGEDIT4 file. Writing the value as "Blocked" makes it read back
 // exactly, leaves every other value that was read the same, and the new text is stable.

@@ -27,6 +27,10 @@ TEST(FuzzRegressionsTest, BlockSectionCorpus) {
   ReplayCorpus("block_section", BlockSectionsComeOutWhole);
 }
 
+TEST(FuzzRegressionsTest, OperationsCorpus) {
+  ReplayCorpus("operations", OperationsKeepTheHostsFileTrue);
+}
+
 TEST(FuzzRegressionsTest, RegeditCorpus) {
   ReplayCorpus("regedit", RegeditWriteKeepsEveryOtherValue);
 }

@@ -32,10 +32,10 @@ std::string WithBlockSection(const WithoutSections& hosts, std::string_view bloc
 // killed in between leaves no line of either unaccounted for; FinishRecord then keeps the
 // new one alone. Returns whether that is still to do.
 bool RecordSection(const Machine& machine, const std::string& hosts_file, OurSection& ours,
-                   bool opening_ended_a_line, std::string_view block_list) {
+                   bool opening_ended_a_line, std::string_view block_list, bool list_is_recorded) {
   const std::string path = machine.AppFile(kSectionRecordName);
   const std::string head = SectionRecordHead(hosts_file, opening_ended_a_line);
-  const bool same_list = ours.record && ours.record->block_list == block_list;
+  const bool same_list = list_is_recorded || (ours.record && ours.record->block_list == block_list);
   const bool same = same_list && ours.record->hosts_file == hosts_file &&
                     ours.record->opening_ended_a_line == opening_ended_a_line;
   std::string text;
@@ -54,8 +54,8 @@ bool RecordSection(const Machine& machine, const std::string& hosts_file, OurSec
   return text.size() != head.size() + block_list.size();
 }
 
-void FinishRecord(const Machine& machine, const std::string& hosts_file,
-                  bool opening_ended_a_line, std::string_view block_list) {
+void FinishRecord(const Machine& machine, const std::string& hosts_file, bool opening_ended_a_line,
+                  std::string_view block_list) {
   std::string text = SectionRecordHead(hosts_file, opening_ended_a_line);
   text.append(block_list);
   machine.files.WriteCopyOf(machine.AppFile(kBlockListName), text,
@@ -92,15 +92,23 @@ void ActivateHoldingTheLock(const Machine& machine, const std::string& hosts_fil
   const std::string before = machine.files.ReadWholeFile(hosts_file);
   const WithoutSections without = TakeOutOurLines(before, ours.Source());
   BackUp(machine, hosts_file, without, ours);
-  // The block list as read before anything was written; a missing one fails here.
-  const std::string block_list =
-      ours.block_list ? std::move(*ours.block_list)
-                      : machine.files.ReadWholeFile(machine.AppFile(kBlockListName));
-  const bool opening_ended_a_line = without.held_a_section
-                                        ? without.opening_ended_a_line
-                                        : EndsWithoutLineBreak(without.text);
-  const bool record_to_finish =
-      RecordSection(machine, hosts_file, ours, opening_ended_a_line, block_list);
+  // The block list as read before anything was written (the record's own, when it is the
+  // same list); a missing one fails here.
+  const std::string list_path = machine.AppFile(kBlockListName);
+  const bool list_is_recorded =
+      !ours.block_list && ours.record && machine.files.FileExists(list_path);
+  const std::string block_list = ours.block_list    ? std::move(*ours.block_list)
+                                 : list_is_recorded ? std::move(ours.record->block_list)
+                                                    : machine.files.ReadWholeFile(list_path);
+  const bool opening_ended_a_line =
+      without.held_a_section ? without.opening_ended_a_line : EndsWithoutLineBreak(without.text);
+  // A section that was there without a record is known only by the guess; a record written
+  // before it is replaced would make that guess exact, so it waits until the hosts file has
+  // the new section.
+  const bool record_to_finish = without.held_a_section && !ours.record
+                                    ? true
+                                    : RecordSection(machine, hosts_file, ours, opening_ended_a_line,
+                                                    block_list, list_is_recorded);
   const std::string extended = WithBlockSection(without, block_list);
   if (extended != before) {
     machine.files.SetAttributesNormal(hosts_file);

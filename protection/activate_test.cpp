@@ -146,8 +146,8 @@ TEST_F(ActivateTest, EveryShapeOfBlockListRoundTripsExactly) {
     EXPECT_EQ(CountBlockListLines(shape.list), shape.entries);
     EXPECT_EQ(CurrentProtectionState(machine_, hosts_), ProtectionState::kOn);
 
-    const auto long_ago = fs::file_time_type::clock::now() - std::chrono::hours(48);
-    fs::last_write_time(hosts_, long_ago);
+    fs::last_write_time(hosts_, fs::file_time_type::clock::now() - std::chrono::hours(48));
+    const fs::file_time_type long_ago = fs::last_write_time(hosts_);  // as the file system keeps it
     EXPECT_TRUE(RefreshProtection(machine_, hosts_, window_));
     Activate();
     EXPECT_EQ(ReadBytes(hosts_), activated);

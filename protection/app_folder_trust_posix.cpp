@@ -75,8 +75,10 @@ void RequireTrustedFolder(const std::string& path) {
   RefuseOthersWriting(path, info);
 }
 
+enum class Writers { kRootOnly, kAnyone };
+
 // A missing file is fine: the operations say so in their own words.
-void RequireTrustedFileIfAny(const std::string& path) {
+void RequireTrustedFileIfAny(const std::string& path, Writers writers) {
   struct stat info {};
   if (::lstat(path.c_str(), &info) != 0) {
     if (errno == ENOENT) return;
@@ -84,7 +86,7 @@ void RequireTrustedFileIfAny(const std::string& path) {
   }
   if (S_ISLNK(info.st_mode)) throw FileError(kOperation, path, ErrorText(kSymbolicLink));
   if (!S_ISREG(info.st_mode)) throw FileError(kOperation, path, ErrorText(kNotRegularFile));
-  RefuseOthersWriting(path, info);
+  if (writers == Writers::kRootOnly) RefuseOthersWriting(path, info);
 }
 
 }  // namespace
@@ -92,9 +94,13 @@ void RequireTrustedFileIfAny(const std::string& path) {
 void RequireTrustedAppFolder(const std::string& app_folder) {
   if (::geteuid() != 0) return;
   RequireTrustedFolder(app_folder);
-  for (const std::string_view name : {kBlockListName, kHostsBackupName}) {
-    RequireTrustedFileIfAny(app_folder + "/" + std::string(name));
+  for (const std::string_view name : {kBlockListName, kSectionRecordName}) {
+    RequireTrustedFileIfAny(app_folder + "/" + std::string(name), Writers::kRootOnly);
   }
+  // host.bak's bytes never reach the hosts file, and the next activation replaces it with
+  // root's own file: one that an earlier version gave the hosts file's owner and mode does
+  // not stop root. A link is still refused, since the backup is written where it stands.
+  RequireTrustedFileIfAny(app_folder + "/" + std::string(kHostsBackupName), Writers::kAnyone);
 }
 
 }  // namespace tsl

@@ -10,6 +10,8 @@ namespace tsl {
 
 inline constexpr std::string_view kBlockListName = "data.dat";
 inline constexpr std::string_view kHostsBackupName = "host.bak";
+// Tessaline's record of the section it wrote, beside host.bak.
+inline constexpr std::string_view kSectionRecordName = "host.sec";
 
 // Starts a fresh line even when the hosts file lacks a final line break.
 inline constexpr std::string_view kSectionOpening = "\r\n#email snoop protection \r\n";

@@ -13,6 +13,7 @@
 #include <functional>
 #include <thread>
 
+#include "protection/backup_history.h"
 #include "protection/protection.h"
 #include "protection/real_file_system.h"
 #include "settings/registry_file.h"
@@ -92,10 +93,15 @@ class CrashTest : public ::testing::Test {
     WindowState window;
     DeactivateProtection(machine_, hosts_, window);
   }
+  // The backup history's copies aside.
+  std::vector<std::string> AppFiles() const {
+    std::vector<std::string> names = Entries(app_.path());
+    names.erase(std::remove_if(names.begin(), names.end(), IsBackupHistoryName), names.end());
+    return names;
+  }
   void ExpectNoTemporaryCopies() const {
     EXPECT_EQ(Entries(windows_.path()), std::vector<std::string>{"hosts"});
-    EXPECT_EQ(Entries(app_.path()),
-              (std::vector<std::string>{"data.dat", "host.bak", "host.sec", "tessaline.lock"}));
+    EXPECT_EQ(AppFiles(), (std::vector<std::string>{"data.dat", "host.bak", "host.sec", "tessaline.lock"}));
     EXPECT_EQ(Entries(state_.path()), std::vector<std::string>{"registry.reg"});
   }
 
@@ -130,27 +136,48 @@ TEST_F(CrashTest, ARestoreKilledAnywhereLeavesAWholeHostsFile) {
   ExpectNoTemporaryCopies();
 }
 
+// Killed while it copies an earlier backup into the history too: every copy is whole or
+// absent, and the next operation leaves no part of one behind.
 TEST_F(CrashTest, AnActivationKilledAnywhereLeavesAWholeBackup) {
-  testing::WriteBytes(hosts_, original_);
-  const std::chrono::microseconds whole = Duration([this] { Activate(); });
-  int finished = 0;
-  for (int step = 0; MoreKills(step, finished); ++step) {
-    SCOPED_TRACE("killed after " + std::to_string(KillDelay(whole, step).count()) + " us");
-    testing::WriteBytes(hosts_, original_);
-    std::remove(app_.Join("host.bak").c_str());
-    if (RunKilledAfter([this] { Activate(); }, KillDelay(whole, step))) ++finished;
-    if (testing::PathExists(app_.Join("host.bak"))) {
-      ASSERT_EQ(testing::ReadBytes(app_.Join("host.bak")), original_) << "a part-written backup";
+  const std::string earlier = "10.9.9.9 earlier-host\r\n" + original_;
+  for (const bool with_earlier_backup : {false, true}) {
+    SCOPED_TRACE(with_earlier_backup ? "an earlier backup" : "no backup");
+    // Leftovers stay, for the next operation to remove.
+    const auto start_over = [&] {
+      testing::WriteBytes(hosts_, original_);
+      std::remove(app_.Join("host.bak").c_str());
+      for (const std::string& name : Entries(app_.path())) {
+        if (IsBackupHistoryName(name)) std::remove(app_.Join(name).c_str());
+      }
+      if (with_earlier_backup) testing::WriteBytes(app_.Join("host.bak"), earlier);
+    };
+    start_over();
+    const std::chrono::microseconds whole = Duration([this] { Activate(); });
+    int finished = 0;
+    for (int step = 0; MoreKills(step, finished); ++step) {
+      SCOPED_TRACE("killed after " + std::to_string(KillDelay(whole, step).count()) + " us");
+      start_over();
+      if (RunKilledAfter([this] { Activate(); }, KillDelay(whole, step))) ++finished;
+      if (testing::PathExists(app_.Join("host.bak"))) {
+        const std::string backup = testing::ReadBytes(app_.Join("host.bak"));
+        ASSERT_TRUE(backup == original_ || (with_earlier_backup && backup == earlier))
+            << "a part-written backup";
+      }
+      for (const std::string& name : Entries(app_.path())) {
+        if (IsBackupHistoryName(name)) {
+          ASSERT_EQ(testing::ReadBytes(app_.Join(name)), earlier) << "a part-written " << name;
+        }
+      }
+      ASSERT_EQ(testing::ReadBytes(hosts_).substr(0, original_.size()), original_);
     }
-    ASSERT_EQ(testing::ReadBytes(hosts_).substr(0, original_.size()), original_);
-  }
-  EXPECT_GT(finished, 0) << "the kills never came late enough";
-  EXPECT_LT(finished, kKills) << "the kills never came early enough";
+    EXPECT_GT(finished, 0) << "the kills never came late enough";
+    EXPECT_LT(finished, kKills) << "the kills never came early enough";
 
-  Activate();
-  Deactivate();
-  EXPECT_EQ(testing::ReadBytes(hosts_), original_);
-  ExpectNoTemporaryCopies();
+    Activate();
+    Deactivate();
+    EXPECT_EQ(testing::ReadBytes(hosts_), original_);
+    ExpectNoTemporaryCopies();
+  }
 }
 
 }  // namespace

@@ -1,17 +1,21 @@
 // An activation killed at any instant, in a real child process on both platforms: the
-// hosts file is its old bytes or the new ones, never a cut entry, and the next activation
-// still gives the user's file back on deactivation.
+// hosts file is its old bytes or the new ones, never a cut entry, the next activation
+// still gives the user's file back on deactivation, and it leaves no temporary copy of any
+// file behind, the backup history's included.
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <optional>
 #include <thread>
 
+#include "protection/backup_history.h"
 #include "protection/protection.h"
 #include "protection/real_file_system.h"
 #include "testsupport/child_process.h"
 #include "testsupport/test_machine.h"
+#include "support/temporary_name.h"
 #include "testsupport/test_support.h"
 #include "ui/window_state.h"
 
@@ -33,8 +37,8 @@ class DiscardingRegistry final : public RegistryHive {
 void ActivateIn(const std::string& windows, const std::string& app, RegistryHive& registry) {
   RealFileSystem files(windows);
   WindowState window;
-  ActivateProtection(testing::TestMachine(files, registry, app),
-                     windows + kPathSeparator + "hosts", window);
+  ActivateProtection(testing::TestMachine(files, registry, app), windows + kPathSeparator + "hosts",
+                     window);
 }
 
 // Run only as a child of the test below, which names the folders.
@@ -60,12 +64,14 @@ TEST(KilledActivationTest, TheHostsFileIsAlwaysTheOldOrTheNewOne) {
     block_list += "tracker-" + std::to_string(name) + ".example\r\n";
   }
   testing::WriteBytes(app.Join("data.dat"), block_list);
+  const std::string earlier = "10.9.9.9 earlier-host\r\n" + original;
   const auto start_child = [&] {
     return std::make_unique<testing::ChildProcess>("KilledActivationChild.Activate", kChildFolders,
                                                    windows.path() + "|" + app.path());
   };
 
   testing::WriteBytes(hosts, original);
+  testing::WriteBytes(app.Join("host.bak"), earlier);
   const auto started = std::chrono::steady_clock::now();
   ASSERT_EQ(start_child()->Wait(), 0);
   const auto whole = std::chrono::steady_clock::now() - started;
@@ -82,8 +88,12 @@ TEST(KilledActivationTest, TheHostsFileIsAlwaysTheOldOrTheNewOne) {
         "killed after " +
         std::to_string(std::chrono::duration_cast<std::chrono::milliseconds>(delay).count()) +
         " ms");
+    // An earlier backup, so that the kills come during its copy into the history too.
     testing::WriteBytes(hosts, original);
-    std::remove(app.Join("host.bak").c_str());
+    testing::WriteBytes(app.Join("host.bak"), earlier);
+    for (const auto& entry : std::filesystem::directory_iterator(app.path())) {
+      if (IsBackupHistoryName(entry.path().filename().string())) std::filesystem::remove(entry);
+    }
     const auto child = start_child();
     std::this_thread::sleep_for(delay);
     child->Kill();
@@ -100,6 +110,12 @@ TEST(KilledActivationTest, TheHostsFileIsAlwaysTheOldOrTheNewOne) {
   ActivateIn(windows.path(), app.path(), registry);
   EXPECT_EQ(testing::ReadBytes(hosts), extended);
   EXPECT_EQ(testing::ReadBytes(app.Join("host.bak")), original);
+  for (const std::string& folder : {windows.path(), app.path()}) {
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+      EXPECT_TRUE(TemporaryCopyOriginal(entry.path().filename().string()).empty())
+          << "left behind: " << entry.path();
+    }
+  }
 }
 
 }  // namespace

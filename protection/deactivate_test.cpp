@@ -79,9 +79,10 @@ TEST_F(DeactivateTest, AllOfOursAndNothingElseComesOutOfAFileOthersChanged) {
       {"a tab added to the header", replaced("protection \r", "protection \t\r"), kOriginal},
       {"separators rewritten to a tab", replaced("1     b", "1\tb"), kOriginal},
       {"separators rewritten to one blank", replaced("1     c", "1 c"), kOriginal},
-      {"a line typed on the empty line above the header",
-       replaced("\r\n#email", "typed\r\n#email"), kOriginal + "typed\r\n"},
-      {"a user's own entry among ours", replaced("a.example\r\n", "a.example\r\n127.0.0.1     devbox\r\n"),
+      {"a line typed on the empty line above the header", replaced("\r\n#email", "typed\r\n#email"),
+       kOriginal + "typed\r\n"},
+      {"a user's own entry among ours",
+       replaced("a.example\r\n", "a.example\r\n127.0.0.1     devbox\r\n"),
        kOriginal + "127.0.0.1     devbox\r\n"},
       {"the ending empty line removed and an entry written after",
        kOriginal + kSection.substr(0, kSection.size() - 2) + "127.0.0.1     devbox\r\n",
@@ -94,8 +95,9 @@ TEST_F(DeactivateTest, AllOfOursAndNothingElseComesOutOfAFileOthersChanged) {
     Activate();  // a refresh, or a second activation: one section in the place of the first
     const std::string reactivated = ReadBytes(hosts_);
     EXPECT_EQ(reactivated.find("c.example"), reactivated.rfind("c.example")) << reactivated;
-    EXPECT_EQ(TakeOutOurLines(reactivated, {"a.example\r\nb.example\r\nc.example\r\n", true, false}).text,
-              change.restored);
+    EXPECT_EQ(
+        TakeOutOurLines(reactivated, {"a.example\r\nb.example\r\nc.example\r\n", true, false}).text,
+        change.restored);
     WriteBytes(hosts_, change.changed);
     Deactivate();
     EXPECT_EQ(ReadBytes(hosts_), change.restored);

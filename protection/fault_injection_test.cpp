@@ -54,6 +54,10 @@ class FaultyFileSystem final : public FileSystem {
   void RemoveTemporaryCopies(const std::string& path) override {
     real_.RemoveTemporaryCopies(path);
   }
+  void RemoveTemporaryCopiesIn(const std::string& folder,
+                               const std::function<bool(std::string_view)>& of) override {
+    real_.RemoveTemporaryCopiesIn(folder, of);
+  }
   void SetAttributesNormal(const std::string& path) override {
     Step("set the attributes of", path);
     real_.SetAttributesNormal(path);

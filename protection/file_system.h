@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -50,8 +51,9 @@ class FileSystem {
   virtual void WriteFileOver(const std::string& path, std::string_view contents) = 0;
 
   // Replaces `to` with `contents`, the bytes just read from `from`, on stable storage before
-  // it returns, or, failing, leaves `to` as it was; never in place. The copy gets the owner,
-  // group and permissions of `from`, and a link or non-regular file at `to` is refused.
+  // it returns, or, failing, leaves `to` as it was; never in place. On POSIX the copy is the
+  // caller's, writable by no one else and never more readable than `from`; a link or
+  // non-regular file at `to` is refused.
   // Taking the bytes rather than reading `from` again keeps the copy exactly what the
   // caller looked at, even when another program writes `from` meanwhile.
   virtual void WriteCopyOf(const std::string& from, std::string_view contents,
@@ -59,6 +61,10 @@ class FileSystem {
 
   // Removes the temporary copies that an interrupted replacement of `path` left beside it.
   virtual void RemoveTemporaryCopies(const std::string& path) = 0;
+  // The same in `folder` for every file name that `of` accepts, whether or not that file
+  // is there: a killed run may have left the copy of a file it had not yet made.
+  virtual void RemoveTemporaryCopiesIn(const std::string& folder,
+                                       const std::function<bool(std::string_view)>& of) = 0;
 
   // Clears read-only, hidden, system and archive, so that the file can be written.
   virtual void SetAttributesNormal(const std::string& path) = 0;

@@ -187,8 +187,9 @@ class Ranges {
     }
   }
   [[nodiscard]] bool Covers(size_t begin, size_t end) const {
-    return std::any_of(ranges_.begin(), ranges_.end(),
-                       [&](const auto& range) { return range.first <= begin && end <= range.second; });
+    return std::any_of(ranges_.begin(), ranges_.end(), [&](const auto& range) {
+      return range.first <= begin && end <= range.second;
+    });
   }
   // Inserts [begin, end) where it belongs (it lies before or between the ranges so far).
   void Insert(size_t begin, size_t end) {
@@ -335,8 +336,7 @@ WithoutSections TakeOutOurLines(std::string_view hosts, const SectionSource& sou
     taken.Insert(ending.break_at, ending.header);
   }
   result.text = taken.TakeOut(hosts);
-  result.first_section_at =
-      first_header == kNone ? result.text.size() : taken.Map(first_header);
+  result.first_section_at = first_header == kNone ? result.text.size() : taken.Map(first_header);
   return result;
 }
 

@@ -67,8 +67,8 @@ TEST(HostsSectionsTest, ASectionOthersChangedIsStillFound) {
   // Leading empty lines trimmed, so that the header is the first line.
   EXPECT_EQ(Without("#email snoop protection \r\n127.0.0.1     a.example\r\n\r\nb\r\n"), "b\r\n");
   // The header's blanks trimmed or added.
-  for (const char* header : {"#email snoop protection", "#email snoop protection \t",
-                             " #email  snoop\tprotection "}) {
+  for (const char* header :
+       {"#email snoop protection", "#email snoop protection \t", " #email  snoop\tprotection "}) {
     EXPECT_EQ(Without("a\r\n\r\n" + std::string(header) + "\r\n127.0.0.1     a.example\r\n\r\n"),
               "a\r\n")
         << header;
@@ -94,12 +94,14 @@ TEST(HostsSectionsTest, EveryEntryOfOursGoesWhateverWasDoneToIt) {
                     "127.0.0.1     devbox\r\n"),
             "a\r\n127.0.0.1     devbox\r\n");
   // A second line for one of our names is someone else's.
-  EXPECT_EQ(Without("a\r\n" + Section() + "127.0.0.1 a.example\r\n"), "a\r\n127.0.0.1 a.example\r\n");
+  EXPECT_EQ(Without("a\r\n" + Section() + "127.0.0.1 a.example\r\n"),
+            "a\r\n127.0.0.1 a.example\r\n");
 }
 
 TEST(HostsSectionsTest, WithoutItsRecordTheRunOfEntriesAfterTheHeaderIsOurs) {
-  const std::string section = "a\r\n\r\n#email snoop protection \r\n127.0.0.1     old.example\r\n"
-                              "127.0.0.1     a.example\r\n\r\nb\r\n";
+  const std::string section =
+      "a\r\n\r\n#email snoop protection \r\n127.0.0.1     old.example\r\n"
+      "127.0.0.1     a.example\r\n\r\nb\r\n";
   EXPECT_EQ(Without(section, kList, false), "a\r\nb\r\n");
   EXPECT_EQ(Without(section, kList, true), "a\r\n127.0.0.1     old.example\r\nb\r\n");
 }

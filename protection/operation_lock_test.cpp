@@ -162,7 +162,8 @@ TEST(ConcurrentActivationTest, TwentyAtOnceLeaveOneSection) {
   RealFileSystem files(windows.path());
   testing::ScratchRegistry registry;
   WindowState window;
-  DeactivateProtection(testing::TestMachine(files, registry, app.path()), windows.Join("hosts"), window);
+  DeactivateProtection(testing::TestMachine(files, registry, app.path()), windows.Join("hosts"),
+                       window);
   EXPECT_EQ(testing::ReadBytes(windows.Join("hosts")), original);
 }
 

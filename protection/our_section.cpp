@@ -9,10 +9,7 @@
 namespace tsl {
 SectionSource OurSection::Source() const {
   const std::string_view beside = block_list ? std::string_view(*block_list) : std::string_view();
-  if (record) {
-    return {record->block_list, true, record->opening_ended_a_line, true,
-            beside == record->block_list ? std::string_view() : beside};
-  }
+  if (record) return {record->block_list, true, record->opening_ended_a_line, true, beside};
   return {beside, false, guessed_opening_ended_a_line, block_list.has_value()};
 }
 
@@ -32,9 +29,8 @@ OurSection ReadOurSection(const Machine& machine) {
     ours.record = ParseSectionRecord(machine.files.ReadOwnFile(record_path));
     // A record is only believed about the places a hosts file may lie.
     const std::array<std::string, 2> candidates = HostsFileCandidates(machine.files);
-    if (ours.record &&
-        std::find(candidates.begin(), candidates.end(), ours.record->hosts_file) ==
-            candidates.end()) {
+    if (ours.record && std::find(candidates.begin(), candidates.end(), ours.record->hosts_file) ==
+                           candidates.end()) {
       ours.record.reset();
     }
   }
@@ -42,7 +38,11 @@ OurSection ReadOurSection(const Machine& machine) {
   if (machine.files.FileExists(block_list)) {
     ours.block_list = machine.files.ReadWholeFile(block_list);
   }
-  if (ours.record) return ours;
+  if (ours.record) {
+    // The same list twice says no more than once; lists run to millions of names.
+    if (ours.block_list == ours.record->block_list) ours.block_list.reset();
+    return ours;
+  }
   // A backup that ends in a line break was taken of a hosts file that did; the section's
   // opening line break was then an empty line of its own.
   const std::string backup = machine.AppFile(kHostsBackupName);
@@ -54,8 +54,7 @@ OurSection ReadOurSection(const Machine& machine) {
 
 WithoutSections TakeOurLinesOut(const Machine& machine, const std::string& hosts_file,
                                 const OurSection& ours) {
-  WithoutSections without =
-      TakeOutOurLines(machine.files.ReadWholeFile(hosts_file), ours.Source());
+  WithoutSections without = TakeOutOurLines(machine.files.ReadWholeFile(hosts_file), ours.Source());
   if (without.held_a_section) {
     machine.files.SetAttributesNormal(hosts_file);
     machine.files.WriteFileOver(hosts_file, without.text);

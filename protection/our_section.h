@@ -15,8 +15,9 @@ namespace tsl {
 struct OurSection {
   // The record, when it can be had and names one of the places a hosts file may lie.
   std::optional<SectionRecord> record;
-  // The block list beside the program (none when there is no such file): without a
-  // record, the guess at what the section was made from.
+  // The block list beside the program: without a record, the guess at what the section was
+  // made from; with one, only when it is another list (none when there is no such file,
+  // or it is the record's own).
   std::optional<std::string> block_list;
   // Without a record: whether the opening line break ended the hosts file's last line, as
   // the backup tells.

@@ -9,8 +9,8 @@ namespace tsl {
 namespace {
 
 bool Recorded(const Machine& machine) {
-  return RegistryGetString(machine.registry, kHkeyLocalMachine, kSettingsKey, kBlockedValue,
-                           "") == "1";
+  return RegistryGetString(machine.registry, kHkeyLocalMachine, kSettingsKey, kBlockedValue, "") ==
+         "1";
 }
 
 }  // namespace
@@ -24,8 +24,8 @@ ProtectionState CurrentProtectionState(const Machine& machine, const std::string
   const OurSection ours = ReadOurSection(machine);
   bool blocking = false;
   for (const std::string& path : ours.HostsFiles(machine.files, hosts_file)) {
-    blocking = blocking ||
-               TakeOutOurLines(machine.files.ReadWholeFile(path), ours.Source()).in_force;
+    blocking =
+        blocking || TakeOutOurLines(machine.files.ReadWholeFile(path), ours.Source()).in_force;
   }
   if (recorded) return blocking ? ProtectionState::kOn : ProtectionState::kRecordedWithoutSection;
   return blocking ? ProtectionState::kUnrecorded : ProtectionState::kOff;

@@ -137,14 +137,23 @@ TEST_F(ProtectionTest, TemporaryCopiesLeftBehindAreRemovedAndNothingElse) {
   WriteBytes(hosts_, "original\r\n");
   WriteBytes(block_list_, "a.example\r\n");
   WriteBytes(backup_, "earlier backup\r\n");  // a copy of a missing file may be its only one
-  const std::vector<std::string> leftovers = {TemporaryStem(hosts_) + "a1B2c3d4E5f6g7H8",
-                                              TemporaryStem(backup_) + "zzzzzzzzzzzzzzzz"};
-  const std::vector<std::string> others = {TemporaryStem(hosts_) + "a1B2c3d4E5f6g7H89",
-                                           TemporaryStem(hosts_) + "a1B2c3d4E5f6g7H",
-                                           hosts_ + ".allow",
-                                           hosts_ + ".tsl-backup",
-                                           hosts_ + ".tsl-a1B2c3",
-                                           TemporaryStem(backup_) + "ab.defghijklmnop"};
+  // The history's and the record's too, whether or not the file they were to become exists.
+  WriteBytes(app_.Join("host.bak.000001"), "older backup\r\n");
+  const std::vector<std::string> leftovers = {
+      TemporaryStem(hosts_) + "a1B2c3d4E5f6g7H8", TemporaryStem(backup_) + "zzzzzzzzzzzzzzzz",
+      TemporaryStem(app_.Join("host.bak.000001")) + "0000000000000000",
+      TemporaryStem(app_.Join("host.bak.000002")) + "Zz09Zz09Zz09Zz09",
+      TemporaryStem(app_.Join("host.sec")) + "q1w2e3r4t5y6u7i8"};
+  const std::vector<std::string> others = {
+      TemporaryStem(hosts_) + "a1B2c3d4E5f6g7H89",
+      TemporaryStem(hosts_) + "a1B2c3d4E5f6g7H",
+      hosts_ + ".allow",
+      hosts_ + ".tsl-backup",
+      hosts_ + ".tsl-a1B2c3",
+      TemporaryStem(backup_) + "ab.defghijklmnop",
+      TemporaryStem(app_.Join("host.bak.01")) + "a1B2c3d4E5f6g7H8",
+      TemporaryStem(block_list_) + "a1B2c3d4E5f6g7H8",
+      TemporaryStem(app_.Join("host.secret")) + "a1B2c3d4E5f6g7H8"};
   for (const std::string& path : leftovers) testing::WriteLeftover(path, "part");
   for (const std::string& path : others) testing::WriteLeftover(path, "keep");
   Activate();

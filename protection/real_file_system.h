@@ -32,6 +32,8 @@ class RealFileSystem final : public FileSystem {
   void WriteCopyOf(const std::string& from, std::string_view contents,
                    const std::string& to) override;
   void RemoveTemporaryCopies(const std::string& path) override;
+  void RemoveTemporaryCopiesIn(const std::string& folder,
+                               const std::function<bool(std::string_view)>& of) override;
   void SetAttributesNormal(const std::string& path) override;
   [[nodiscard]] std::vector<std::string> FileNames(const std::string& folder) const override;
   void RemoveFile(const std::string& path) override;

@@ -99,7 +99,7 @@ std::string RealFileSystem::ReadOwnFile(const std::string& path) const {
   return ReadOrFail(OpenRegularFileAt(AT_FDCWD, path, O_RDONLY), path);
 }
 
-// The copy is never more readable than the file it copies.
+// The copy is the caller's and never more readable than the file it copies.
 void RealFileSystem::WriteCopyOf(const std::string& from, std::string_view contents,
                                  const std::string& to) {
   struct stat info {};
@@ -109,6 +109,11 @@ void RealFileSystem::WriteCopyOf(const std::string& from, std::string_view conte
 
 void RealFileSystem::RemoveTemporaryCopies(const std::string& path) {
   tsl::RemoveTemporaryCopies(path);
+}
+
+void RealFileSystem::RemoveTemporaryCopiesIn(const std::string& folder,
+                                             const std::function<bool(std::string_view)>& of) {
+  tsl::RemoveTemporaryCopiesIn(folder, of);
 }
 
 // POSIX has no read-only attribute of its own: the owner's write permission stands for it.

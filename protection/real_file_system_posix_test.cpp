@@ -54,20 +54,36 @@ class ReplacingTest : public testing::ProtectionFixture {
   }
 };
 
-TEST_F(ReplacingTest, TheBackupTakesTheHostsFilesOwnerGroupAndMode) {
-  for (const mode_t mode : {0600, 0640, 0644}) {
-    SCOPED_TRACE(mode);
-    ASSERT_EQ(::chmod(hosts_.c_str(), mode), 0);
-    if (::geteuid() == 0) {
-      ASSERT_EQ(::chown(hosts_.c_str(), 65534, 4), 0);
+// The backup is the caller's (root's), writable by no one else, and readable by others only
+// where the hosts file is: a user's or group-writable hosts file (and a backup an earlier
+// version gave their owner) gives a backup that root's own checks still trust.
+TEST_F(ReplacingTest, TheBackupIsTheCallersAndNeverMoreOpenThanTheHostsFile) {
+  const bool root = ::geteuid() == 0;
+  struct Case {
+    mode_t hosts_mode;
+    bool a_users_file;  // owned by nobody, group 50 (as root only)
+    mode_t backup_mode;
+  };
+  const Case cases[] = {{0600, false, 0600}, {0640, false, 0640},  {0644, false, 0644},
+                        {0755, false, 0644}, {04666, false, 0644}, {0664, true, 0644},
+                        {0640, true, 0600},  {0666, true, 0644},   {0604, true, 0644}};
+  for (const Case& row : cases) {
+    if (row.a_users_file && !root) continue;
+    SCOPED_TRACE(std::to_string(row.hosts_mode) + (row.a_users_file ? " a user's" : ""));
+    ASSERT_EQ(::chown(hosts_.c_str(), row.a_users_file ? 65534 : ::geteuid(),
+                      row.a_users_file ? 50 : ::getegid()),
+              0);
+    ASSERT_EQ(::chmod(hosts_.c_str(), row.hosts_mode), 0);
+    WriteBytes(backup_, "an earlier version's backup\r\n");
+    ASSERT_EQ(::chmod(backup_.c_str(), 0666), 0);
+    if (root) {
+      ASSERT_EQ(::chown(backup_.c_str(), 65534, 50), 0);
     }
-    std::remove(backup_.c_str());
     files_.WriteCopyOf(hosts_, ReadBytes(hosts_), backup_);
-    const struct stat hosts = StatOf(hosts_);
     const struct stat backup = StatOf(backup_);
-    EXPECT_EQ(backup.st_mode & 07777, mode);
-    EXPECT_EQ(backup.st_uid, hosts.st_uid);
-    EXPECT_EQ(backup.st_gid, hosts.st_gid);
+    EXPECT_EQ(backup.st_mode & 07777, row.backup_mode);
+    EXPECT_EQ(backup.st_uid, ::geteuid());
+    EXPECT_EQ(backup.st_gid, ::getegid());
     EXPECT_EQ(ReadBytes(backup_), "original\r\n");
   }
 }
@@ -128,17 +144,21 @@ TEST_F(ReplacingTest, APlantedBackupLinkIsRefusedBothWays) {
   EXPECT_EQ(ReadBytes(hosts_), "original\r\n");
 }
 
-// Only a file named by the rule, of the caller's own and still 0600, is a leftover.
+// Only a regular file named by the rule and of the caller's own is a leftover, whatever mode
+// it had reached (a kill between the copy's last chmod and its rename leaves the file's own).
 TEST_F(ReplacingTest, OnlyProvableLeftoversAreRemoved) {
   const std::string leftover = TemporaryStem(hosts_) + "Q7dK2mZp9XwL4bN0";
   const std::string wide = TemporaryStem(hosts_) + "A7dK2mZp9XwL4bN0";
+  const std::string read_only = TemporaryStem(hosts_) + "D7dK2mZp9XwL4bN0";
   const std::string foreign = TemporaryStem(hosts_) + "B7dK2mZp9XwL4bN0";
   const std::string linked = TemporaryStem(hosts_) + "C7dK2mZp9XwL4bN0";
   const std::string person = hosts_ + ".tsl-backup";
   const std::string settings = windows_.Join("registry.reg.tsl-manual");
   testing::WriteLeftover(leftover, "part");
-  testing::WriteLeftover(wide, "keep");
+  testing::WriteLeftover(wide, "part");
   ASSERT_EQ(::chmod(wide.c_str(), 0644), 0);
+  testing::WriteLeftover(read_only, "part");
+  ASSERT_EQ(::chmod(read_only.c_str(), 0444), 0);
   testing::WriteLeftover(foreign, "keep");
   if (::geteuid() == 0) {
     ASSERT_EQ(::chown(foreign.c_str(), 65534, 65534), 0);
@@ -149,7 +169,8 @@ TEST_F(ReplacingTest, OnlyProvableLeftoversAreRemoved) {
   files_.RemoveTemporaryCopies(hosts_);
   files_.RemoveTemporaryCopies(windows_.Join("registry.reg"));
   EXPECT_FALSE(testing::PathExists(leftover));
-  EXPECT_EQ(ReadBytes(wide), "keep");
+  EXPECT_FALSE(testing::PathExists(wide));
+  EXPECT_FALSE(testing::PathExists(read_only));
   if (::geteuid() == 0) {
     EXPECT_EQ(ReadBytes(foreign), "keep");
   }

@@ -340,19 +340,27 @@ void RealFileSystem::WriteCopyOf(const std::string& /*from*/, std::string_view c
   MoveIntoPlaceOrFail(copy.name, to);
 }
 
-// Only what this program makes goes: a plain file of the temporary name, never a link, a
-// folder or a read-only file (a copy is never made read-only), and never while `path`
-// itself is missing, when a copy may be the only one of it.
+// Never while `path` itself is missing, when a copy may be the only one of it.
 void RealFileSystem::RemoveTemporaryCopies(const std::string& path) {
   if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) return;
   const auto [folder, name] = SplitFolder(path);
+  RemoveTemporaryCopiesIn(folder,
+                          [&name = name](std::string_view original) { return original == name; });
+}
+
+// Only what this program makes goes: a plain file of the temporary name, never a link, a
+// folder or a read-only file (a copy is never made read-only).
+void RealFileSystem::RemoveTemporaryCopiesIn(const std::string& folder,
+                                             const std::function<bool(std::string_view)>& of) {
   WIN32_FIND_DATAA found{};
-  const UniqueFindHandle find(FindFirstFileA((TemporaryStem(path) + "*").c_str(), &found));
+  const UniqueFindHandle find(
+      FindFirstFileA((folder + "\\*" + std::string(kTemporaryMark) + "*").c_str(), &found));
   if (!find.valid()) return;
   constexpr DWORD kNeverOurs =
       FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY;
   do {
-    if (!IsTemporaryCopyOf(found.cFileName, name)) continue;
+    const std::string_view original = TemporaryCopyOriginal(found.cFileName);
+    if (original.empty() || !of(original)) continue;
     if ((found.dwFileAttributes & kNeverOurs) != 0) continue;
     DeleteFileA((folder + "\\" + found.cFileName).c_str());
   } while (FindNextFileA(find.get(), &found));

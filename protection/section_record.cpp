@@ -24,13 +24,17 @@ std::string SectionRecordHead(std::string_view hosts_file, bool opening_ended_a_
   return head;
 }
 
-std::optional<SectionRecord> ParseSectionRecord(std::string_view text) {
-  if (text.substr(0, kFirstLine.size()) != kFirstLine) return std::nullopt;
-  text.remove_prefix(kFirstLine.size());
-  const std::optional<std::string_view> hosts_file = TakeLine(text);
-  const std::optional<std::string_view> ended = TakeLine(text);
+std::optional<SectionRecord> ParseSectionRecord(std::string text) {
+  std::string_view rest(text);
+  if (rest.substr(0, kFirstLine.size()) != kFirstLine) return std::nullopt;
+  rest.remove_prefix(kFirstLine.size());
+  const std::optional<std::string_view> hosts_file = TakeLine(rest);
+  const std::optional<std::string_view> ended = TakeLine(rest);
   if (!hosts_file || !ended || (*ended != "0" && *ended != "1")) return std::nullopt;
-  return SectionRecord{std::string(*hosts_file), *ended == "1", std::string(text)};
+  SectionRecord record{std::string(*hosts_file), *ended == "1", {}};
+  text.erase(0, text.size() - rest.size());
+  record.block_list = std::move(text);
+  return record;
 }
 
 }  // namespace tsl

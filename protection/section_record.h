@@ -10,8 +10,6 @@
 
 namespace tsl {
 
-inline constexpr std::string_view kSectionRecordName = "host.sec";
-
 struct SectionRecord {
   std::string hosts_file;
   bool opening_ended_a_line = false;
@@ -21,7 +19,8 @@ struct SectionRecord {
 // The record's first lines, before the block list's bytes.
 std::string SectionRecordHead(std::string_view hosts_file, bool opening_ended_a_line);
 
-// Nothing for a text that is not a record.
-std::optional<SectionRecord> ParseSectionRecord(std::string_view text);
+// Nothing for a text that is not a record. Takes the text, whose bytes become the list's,
+// so that a record as large as its block list is never held twice.
+std::optional<SectionRecord> ParseSectionRecord(std::string text);
 
 }  // namespace tsl

@@ -51,8 +51,8 @@ class Win32Registry final : public RegistryHive {
     }
     if (status == ERROR_FILE_NOT_FOUND) return std::nullopt;
     return "Could not read the settings in " +
-           FullKeyPath(kHkeyLocalMachine, kSettingsKey).value_or(std::string(kSettingsKey)) +
-           ": " + SystemMessage(static_cast<DWORD>(status));
+           FullKeyPath(kHkeyLocalMachine, kSettingsKey).value_or(std::string(kSettingsKey)) + ": " +
+           SystemMessage(static_cast<DWORD>(status));
   }
 
   void Write(std::uint32_t root, std::string_view key, std::string_view name,

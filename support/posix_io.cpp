@@ -88,9 +88,8 @@ bool CopyExtendedAttributes(const std::string& target, int copy) {
 
 // Writes a temporary copy beside `target` (no link), gives it its attributes with
 // `attributes` once every byte is on stable storage, and renames it over `target`. The
-// attributes are the last change before the rename, so that a copy a killed run leaves is
-// still 0600 and known for Tessaline's; a journalling file system has them on its disk no
-// later than the rename.
+// attributes are the last change before the rename, so that a copy is 0600 while its bytes
+// are written; a journalling file system has them on its disk no later than the rename.
 ReplaceOutcome ReplaceWithCopy(const std::string& target, std::string_view contents,
                                const std::function<ReplaceOutcome(int)>& attributes) {
   std::string temporary;
@@ -250,22 +249,27 @@ bool FollowLinks(const std::string& path, std::string& target) {
   return false;
 }
 
-void RemoveTemporaryCopies(const std::string& path) {
-  std::string target;
-  if (!FollowLinks(path, target)) return;
-  const std::string folder = ParentDirectory(target);
-  const std::string name = BaseName(target);
+void RemoveTemporaryCopiesIn(const std::string& folder,
+                             const std::function<bool(std::string_view)>& of) {
   const std::unique_ptr<DIR, int (*)(DIR*)> listing(::opendir(folder.c_str()), ::closedir);
   if (!listing) return;
   while (const dirent* entry = ::readdir(listing.get())) {
-    if (!IsTemporaryCopyOf(entry->d_name, name)) continue;
+    const std::string_view original = TemporaryCopyOriginal(entry->d_name);
+    if (original.empty() || !of(original)) continue;
     struct stat info {};
     if (::fstatat(::dirfd(listing.get()), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 &&
-        S_ISREG(info.st_mode) && info.st_uid == ::geteuid() &&
-        (info.st_mode & 07777) == (S_IRUSR | S_IWUSR)) {
+        S_ISREG(info.st_mode) && info.st_uid == ::geteuid()) {
       ::unlinkat(::dirfd(listing.get()), entry->d_name, 0);
     }
   }
+}
+
+void RemoveTemporaryCopies(const std::string& path) {
+  std::string target;
+  if (!FollowLinks(path, target)) return;
+  const std::string name = BaseName(target);
+  RemoveTemporaryCopiesIn(ParentDirectory(target),
+                          [&name](std::string_view original) { return original == name; });
 }
 
 ReplaceOutcome ReplaceAtomically(const std::string& path, std::string_view contents) {
@@ -308,12 +312,15 @@ ReplaceOutcome ReplaceOwnFile(const std::string& path, std::string_view contents
     errno = S_ISLNK(info.st_mode) ? kSymbolicLink : kNotRegularFile;
     return ReplaceOutcome::kFailed;
   }
-  return ReplaceWithCopy(path, contents, [&like](int copy) {
-    mode_t mode = like.st_mode & 0777;
-    if ((like.st_uid != ::geteuid() || like.st_gid != ::getegid()) &&
-        ::fchown(copy, like.st_uid, like.st_gid) != 0) {
-      mode &= S_IRWXU;  // others' rights were meant for that owner's group, not the caller's
-    }
+  // The caller's own file, so that no one else may change what the caller reads back;
+  // readable by others only where `like` is.
+  mode_t mode = S_IRUSR | S_IWUSR;
+  if ((like.st_mode & S_IROTH) != 0) {
+    mode |= S_IRGRP | S_IROTH;
+  } else if ((like.st_mode & S_IRGRP) != 0 && like.st_gid == ::getegid()) {
+    mode |= S_IRGRP;
+  }
+  return ReplaceWithCopy(path, contents, [mode](int copy) {
     return ::fchmod(copy, mode) == 0 ? ReplaceOutcome::kReplaced : ReplaceOutcome::kFailed;
   });
 }

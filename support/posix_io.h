@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <cstdint>
+#include <functional>
 #include <limits>
 #include <string>
 #include <string_view>
@@ -53,9 +54,12 @@ std::string BaseName(const std::string& path);
 // whether or not that file exists. Returns false with errno set for a loop.
 bool FollowLinks(const std::string& path, std::string& target);
 
-// Removes the temporary copies that an interrupted replacement of `path` left behind: the
-// files named as such that the caller owns and that still have mode 0600, which every copy
-// has until just before it takes the file's place.
+// Removes the temporary copies that interrupted replacements left in `folder`: the regular
+// files (never links or folders) named as a temporary copy of a name that `of` accepts and
+// owned by the caller, whatever mode they had reached when the run was killed.
+void RemoveTemporaryCopiesIn(const std::string& folder,
+                             const std::function<bool(std::string_view)>& of);
+// The same for the copies of the one file `path` names (a symbolic link's target).
 void RemoveTemporaryCopies(const std::string& path);
 
 enum class ReplaceOutcome {
@@ -74,9 +78,10 @@ enum class ReplaceOutcome {
 // errno tells why a replacement failed.
 ReplaceOutcome ReplaceAtomically(const std::string& path, std::string_view contents);
 
-// The same for a file of the program's own, which takes the owner, group and permissions of
-// `like` (only the owner's, where the caller cannot give it that owner), so that it is never
-// more readable than that file. A symbolic link or non-regular file at `path` is refused.
+// The same for a file of the program's own, made from the file `like` describes: it is the
+// caller's, writable by no one else, and readable by its group or others only where `like`
+// is, so never more readable than that file. A symbolic link or non-regular file at `path`
+// is refused.
 ReplaceOutcome ReplaceOwnFile(const std::string& path, std::string_view contents,
                               const struct stat& like);
 

@@ -21,19 +21,25 @@ inline std::string TemporaryStem(std::string_view path) {
   return std::string(path) + std::string(kTemporaryMark);
 }
 
-// Whether `entry` (a bare name in a folder) is named as a temporary copy of the file `name`.
-inline bool IsTemporaryCopyOf(std::string_view entry, std::string_view name) {
-  const std::size_t stem = name.size() + kTemporaryMark.size();
-  if (entry.size() != stem + kTemporarySuffixLength || entry.substr(0, name.size()) != name ||
-      entry.substr(name.size(), kTemporaryMark.size()) != kTemporaryMark) {
-    return false;
+// The name of the file that `entry` (a bare name in a folder) is named as a temporary copy
+// of: what comes before ".tsl-" and sixteen letters or digits. Empty when it is not so named.
+inline std::string_view TemporaryCopyOriginal(std::string_view entry) {
+  if (entry.size() < kTemporaryMark.size() + kTemporarySuffixLength) return {};
+  const std::size_t stem = entry.size() - kTemporarySuffixLength;
+  if (entry.substr(stem - kTemporaryMark.size(), kTemporaryMark.size()) != kTemporaryMark) {
+    return {};
   }
   for (const char c : entry.substr(stem)) {
     const bool alphanumeric =
         (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-    if (!alphanumeric) return false;
+    if (!alphanumeric) return {};
   }
-  return true;
+  return entry.substr(0, stem - kTemporaryMark.size());
+}
+
+// Whether `entry` is named as a temporary copy of the file `name`.
+inline bool IsTemporaryCopyOf(std::string_view entry, std::string_view name) {
+  return !name.empty() && TemporaryCopyOriginal(entry) == name;
 }
 
 }  // namespace tsl

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <iterator>
+#include <utility>
 
 #include "protection/protection_state.h"
 #include "ui/failure_report.h"
@@ -70,24 +71,79 @@ int Run(const std::string& command, const Machine& machine, std::ostream& out, s
 
 }  // namespace
 
+namespace {
+
+// The code point of the well-formed UTF-8 sequence at the start of text, and its length; a
+// length of 0 when it is not one (a stray byte, an overlong form, a surrogate, a cut end).
+std::pair<char32_t, std::size_t> DecodeUtf8(std::string_view text) {
+  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+  const unsigned char lead = byte(0);
+  std::size_t length = 0;
+  char32_t point = 0;
+  if (lead >= 0xc2 && lead <= 0xdf) {
+    length = 2, point = lead & 0x1fU;
+  } else if (lead >= 0xe0 && lead <= 0xef) {
+    length = 3, point = lead & 0x0fU;
+  } else if (lead >= 0xf0 && lead <= 0xf4) {
+    length = 4, point = lead & 0x07U;
+  }
+  if (length == 0 || text.size() < length) return {0, 0};
+  for (std::size_t i = 1; i < length; ++i) {
+    if ((byte(i) & 0xc0U) != 0x80) return {0, 0};
+    point = (point << 6U) | (byte(i) & 0x3fU);
+  }
+  const char32_t smallest[] = {0, 0, 0x80, 0x800, 0x10000};
+  if (point < smallest[length] || point > 0x10ffff || (point >= 0xd800 && point <= 0xdfff)) {
+    return {0, 0};
+  }
+  return {point, length};
+}
+
+// C1 controls act on 8-bit terminals; the bidi and format marks reorder what follows them,
+// so that a name could show as another.
+bool IsInvisibleControl(char32_t point) {
+  return (point >= 0x80 && point <= 0x9f) || point == 0x61c || point == 0x200e || point == 0x200f ||
+         (point >= 0x202a && point <= 0x202e) || (point >= 0x2066 && point <= 0x2069);
+}
+
+}  // namespace
+
 std::string Printable(std::string_view text) {
   std::string printable;
   printable.reserve(text.size());
-  for (const char c : text) {
+  const auto escape = [&](const char* form, unsigned value) {
+    char written[16];
+    std::snprintf(written, sizeof written, form, value);
+    printable += written;
+  };
+  for (std::size_t at = 0; at < text.size();) {
+    const char c = text[at];
     const auto byte = static_cast<unsigned char>(c);
+    std::size_t length = 1;
     if (c == '\n') {
       printable += "\\n";
     } else if (c == '\r') {
       printable += "\\r";
     } else if (c == '\t') {
       printable += "\\t";
-    } else if (byte < 0x20 || byte == 0x7f) {
-      char escape[5];
-      std::snprintf(escape, sizeof escape, "\\x%02x", byte);
-      printable += escape;
-    } else {
+    } else if (byte >= 0x20 && byte < 0x7f) {
       printable.push_back(c);
+    } else {
+      // A control byte of ASCII, or the first byte of a UTF-8 sequence.
+      const auto [point, decoded] =
+          byte < 0x80 ? std::pair<char32_t, std::size_t>{} : DecodeUtf8(text.substr(at));
+      if (decoded == 0) {
+        escape("\\x%02x", byte);
+      } else {
+        length = decoded;
+        if (IsInvisibleControl(point)) {
+          escape("\\u%04x", static_cast<unsigned>(point));
+        } else {
+          printable.append(text.substr(at, length));
+        }
+      }
     }
+    at += length;
   }
   return printable;
 }

@@ -29,8 +29,9 @@ int RunCommand(const std::vector<std::string>& args, const Machine& machine, std
 // one line and gives status 1.
 int ReportingFailures(std::ostream& err, const std::function<int()>& body);
 
-// The text with each control character written as an escape (\n, \t, \x1b, ...), so that
-// nothing read from a file, a path or a setting acts on the terminal.
+// The text with each control character written as an escape (\n, \t, \x1b, C1 and bidi
+// controls as \u009b, \u202e) and each byte that is not UTF-8 as \xNN, so that nothing read
+// from a file, a path or a setting acts on the terminal; other UTF-8 stays as it is.
 std::string Printable(std::string_view text);
 
 }  // namespace tsl

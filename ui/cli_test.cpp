@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
+#include <string_view>
+#include <utility>
 
 #include "protection/real_file_system.h"
 #include "testsupport/test_support.h"
@@ -186,6 +188,25 @@ TEST_F(CliTest, ControlCharactersReachTheTerminalEscaped) {
             "Activate: enabled\n"
             "TSL Version: 2.0.1\n"
             "Tracking servers blocked: 385\\n\\x1b[31mfake line\\x7f\\t\n");
+
+  // C1 controls (a CSI on 8-bit terminals) and bidi marks, as bare bytes or in UTF-8, are
+  // escaped; other UTF-8 stays readable.
+  const std::pair<std::string_view, std::string_view> cases[] = {
+      {"a\x9b[31mb", "a\\x9b[31mb"},
+      {"a\xc2\x9b[31mb", "a\\u009b[31mb"},
+      {"\xc2\x80\xc2\x9f", "\\u0080\\u009f"},
+      {"evil\xe2\x80\xaetxt.exe", "evil\\u202etxt.exe"},
+      {"\xd8\x9c\xe2\x80\x8e\xe2\x80\x8f\xe2\x80\xaa\xe2\x81\xa6\xe2\x81\xa9",
+       "\\u061c\\u200e\\u200f\\u202a\\u2066\\u2069"},
+      {"\xce\xa9 \xe6\xbc\xa2\xe5\xad\x97 \xf0\x9f\x94\x92 \xc2\xa0",
+       "\xce\xa9 \xe6\xbc\xa2\xe5\xad\x97 \xf0\x9f\x94\x92 \xc2\xa0"},
+      {"\xc0\x9b \xe0\x82\x9b", "\\xc0\\x9b \\xe0\\x82\\x9b"},  // overlong forms of 0x9b
+      {"\xed\xa0\x80 \xf4\x90\x80\x80", "\\xed\\xa0\\x80 \\xf4\\x90\\x80\\x80"},
+      {"cut \xe2\x80", "cut \\xe2\\x80"},
+  };
+  for (const auto& [raw, shown] : cases) {
+    EXPECT_EQ(Printable(raw), shown) << raw;
+  }
 }
 
 TEST_F(CliTest, EveryFailureIsOneLineAndStatusOne) {
