@@ -285,8 +285,8 @@ TEST_F(InstallerTest, ASilentInstallWithActivateTurnsProtectionOn) {
   EXPECT_EQ(testing::ReadBytes(hosts_), original_hosts_);
 }
 
-// Two installs at once, each asked to turn protection on: whichever activates second finds
-// it on, which is what it was asked for.
+// Two installs at once, each asked to turn protection on: the second waits for the first,
+// then finds protection on, which is what it was asked for.
 TEST_F(InstallerTest, TwoInstallsThatTurnProtectionOnAtOnceBothSucceed) {
   for (int attempt = 0; attempt < 3; ++attempt) {
     Started first(SetupProgram() + " /S /ACTIVATE");

@@ -76,6 +76,14 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "Copyright (c) 2026 ${COMPANY}"
   ${EndIf}
 !macroend
 
+; One setup program or uninstaller at a time on the machine: a second one waits until the
+; first has ended (the mutex goes with its process), so that two never write the same files
+; at once; it then finds the first one's work.
+!macro WaitForOtherSetup
+  System::Call 'kernel32::CreateMutexW(p 0, i 0, w "Global\Tessaline.Setup") p .r0'
+  System::Call 'kernel32::WaitForSingleObject(p r0, i -1)'
+!macroend
+
 ; Runs the console program with one command; leaves its exit status in $0 and what it
 ; printed in $1. Every change to the hosts file goes through it, under its lock.
 !macro RunConsoleProgram command
@@ -139,6 +147,7 @@ Var Activate
 
 Function .onInit
   SetRegView 64
+  !insertmacro WaitForOtherSetup
   !insertmacro RefuseWhileRunning
   ; /ACTIVATE: turn protection on once installed.
   ${GetParameters} $0
@@ -252,6 +261,7 @@ Function un.onInit
     RMDir /REBOOTOK "$EXEDIR"
     Quit
   ${EndIf}
+  !insertmacro WaitForOtherSetup
   !insertmacro RefuseWhileRunning
 FunctionEnd
 
