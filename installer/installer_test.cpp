@@ -32,21 +32,48 @@ std::string SetupProgram() { return "tessaline-setup-" + VersionText() + ".exe";
 // The same installer with installer/next_list.dat as its block list.
 constexpr std::string_view kNextListSetup = "installer\\next-list\\tessaline-setup.exe";
 
-// Runs a command line and waits for it; returns its exit status.
-DWORD RunAndWait(const std::string& command) {
-  std::string command_line = command;  // CreateProcessA may write to it
-  STARTUPINFOA startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process{};
-  if (!CreateProcessA(nullptr, command_line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                      &startup, &process)) {
-    ADD_FAILURE() << "cannot start " << command_line;
-    return ~0U;
+// A command line started, to be waited for.
+class Started {
+ public:
+  explicit Started(const std::string& command) {
+    std::string command_line = command;  // CreateProcessA may write to it
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessA(nullptr, command_line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process)) {
+      ADD_FAILURE() << "cannot start " << command_line;
+      return;
+    }
+    process_.reset(process.hProcess);
+    thread_.reset(process.hThread);
+    id_ = process.dwProcessId;
   }
-  const UniqueHandle process_handle(process.hProcess);
-  const UniqueHandle thread_handle(process.hThread);
-  return testing::ExitStatusWithin(process_handle.get(), 120'000);
-}
+
+  // One that a failed test left running goes, so that it holds no file of the next test.
+  ~Started() {
+    if (process_.valid() && WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT) {
+      TerminateProcess(process_.get(), 1);
+      WaitForSingleObject(process_.get(), 30'000);
+    }
+  }
+  Started(const Started&) = delete;
+  Started& operator=(const Started&) = delete;
+
+  [[nodiscard]] DWORD id() const { return id_; }
+  // Its exit status.
+  DWORD Wait() {
+    return process_.valid() ? testing::ExitStatusWithin(process_.get(), 120'000) : ~0U;
+  }
+
+ private:
+  UniqueNullableHandle process_;
+  UniqueNullableHandle thread_;
+  DWORD id_ = 0;
+};
+
+// Runs a command line and waits for it; returns its exit status.
+DWORD RunAndWait(const std::string& command) { return Started(command).Wait(); }
 
 template <typename Condition>
 bool WaitFor(Condition condition) {
@@ -55,6 +82,74 @@ bool WaitFor(Condition condition) {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
   }
   return false;
+}
+
+// Whether the path is gone, or goes soon: the uninstaller's own file and its folder are
+// removed by a copy of it once it has ended.
+bool Gone(const std::string& path) {
+  return WaitFor([&] { return !testing::PathExists(path); });
+}
+
+// A control of `window` (at any depth) whose text holds `text`, or nullptr.
+HWND ControlWithText(HWND window, const std::string& text) {
+  struct Search {
+    const std::string& text;
+    HWND found = nullptr;
+  } search{text};
+  EnumChildWindows(
+      window,
+      [](HWND control, LPARAM data) -> BOOL {
+        auto& search = *reinterpret_cast<Search*>(data);
+        char got[512] = {};
+        GetWindowTextA(control, got, sizeof got);
+        if (std::string(got).find(search.text) == std::string::npos) return TRUE;
+        search.found = control;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+// The top-level window of the process that shows `text` in one of its controls, waited for.
+HWND WindowShowing(DWORD process, const std::string& text) {
+  struct Search {
+    DWORD process;
+    const std::string& text;
+    HWND found = nullptr;
+  } search{process, text};
+  WaitFor([&] {
+    EnumWindows(
+        [](HWND window, LPARAM data) -> BOOL {
+          auto& search = *reinterpret_cast<Search*>(data);
+          DWORD owner = 0;
+          GetWindowThreadProcessId(window, &owner);
+          if (owner != search.process || !IsWindowVisible(window) ||
+              ControlWithText(window, search.text) == nullptr) {
+            return TRUE;
+          }
+          search.found = window;
+          return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found != nullptr;
+  });
+  EXPECT_NE(search.found, nullptr) << "no window showing " << text;
+  return search.found;
+}
+
+// The button of a dialog that Enter presses: the one with the focus. (Wine's message box
+// answers DM_GETDEFID with its first button whatever its default.)
+int DefaultButton(HWND dialog) {
+  GUITHREADINFO focus{};
+  focus.cbSize = sizeof focus;
+  GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &focus);
+  return GetDlgCtrlID(focus.hwndFocus);
+}
+
+// Presses a button of a dialog as a click would.
+void Press(HWND dialog, int button) {
+  PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
+               reinterpret_cast<LPARAM>(GetDlgItem(dialog, button)));
 }
 
 // The installed program, started as a user would, with its window shown (which it is once
@@ -121,17 +216,17 @@ class InstallerTest : public ::testing::Test {
   bool HoldsEntries(const std::string& entries) const {
     return testing::ReadBytes(hosts_).find(entries) != std::string::npos;
   }
-  // Uninstalls silently as `uninstall.exe /S` does: that starts a copy of itself outside the
-  // program's folder and returns at once, so the test starts such a copy itself and waits
-  // for it, which gives the uninstaller's own status.
+  // Runs the Add/Remove entry's quiet uninstall command, as winget and Intune do; returns its
+  // status.
+  DWORD QuietUninstall() const {
+    return RunAndWait(RegistryGetString(*registry_, kHkeyLocalMachine, kUninstallKey,
+                                        "QuietUninstallString", ""));
+  }
   void Uninstall() {
     const std::string folder = InstallFolder();
-    const testing::TempDir outside;
-    const std::string copy = outside.Join("uninstall.exe");
-    ASSERT_TRUE(CopyFileA((folder + "\\uninstall.exe").c_str(), copy.c_str(), TRUE));
-    ASSERT_EQ(RunAndWait("\"" + copy + "\" /S _?=" + folder), 0U);
-    std::remove(copy.c_str());
+    ASSERT_EQ(QuietUninstall(), 0U);
     ASSERT_EQ(InstallFolder(), "") << "its last step removes its Add/Remove entry";
+    EXPECT_TRUE(Gone(folder + "\\uninstall.exe"));
   }
 
   std::unique_ptr<RegistryHive> registry_ = OpenSystemRegistry();
@@ -168,7 +263,7 @@ TEST_F(InstallerTest, InstallActivateAndUninstallLeaveTheHostsFileAsItWas) {
 
   Uninstall();
   EXPECT_EQ(testing::ReadBytes(hosts_), original_hosts_) << "the uninstaller restored the backup";
-  EXPECT_FALSE(testing::PathExists(folder));
+  EXPECT_TRUE(Gone(folder));
   EXPECT_EQ(registry_->Read(kHkeyLocalMachine, kSettingsKey, "Servers"), std::nullopt);
   EXPECT_EQ(InstallFolder(), "");
 }
@@ -188,6 +283,44 @@ TEST_F(InstallerTest, ASilentInstallWithActivateTurnsProtectionOn) {
 
   Uninstall();
   EXPECT_EQ(testing::ReadBytes(hosts_), original_hosts_);
+}
+
+// Two installs at once, each asked to turn protection on: the second waits for the first,
+// then finds protection on, which is what it was asked for.
+TEST_F(InstallerTest, TwoInstallsThatTurnProtectionOnAtOnceBothSucceed) {
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    Started first(SetupProgram() + " /S /ACTIVATE");
+    Started second(SetupProgram() + " /S /ACTIVATE");
+    EXPECT_EQ(first.Wait(), 0U) << "attempt " << attempt;
+    EXPECT_EQ(second.Wait(), 0U) << "attempt " << attempt;
+    EXPECT_EQ(Cli("state"), 0U);
+    Uninstall();
+    EXPECT_EQ(testing::ReadBytes(hosts_), original_hosts_);
+  }
+}
+
+// The window that the finish page starts opens on protection already on, its Activate
+// button disabled.
+TEST_F(InstallerTest, TheFinishPageTurnsProtectionOnBeforeItStartsTheWindow) {
+  Started setup(SetupProgram());
+  Press(WindowShowing(setup.id(), "License Agreement"), IDOK);
+  const HWND finish = WindowShowing(setup.id(), "Turn protection on");
+  SendMessageA(ControlWithText(finish, "Turn protection on"), BM_SETCHECK, BST_CHECKED, 0);
+  Press(finish, IDOK);
+  EXPECT_EQ(setup.Wait(), 0U);
+
+  HWND window = nullptr;
+  ASSERT_TRUE(WaitFor([&] {
+    window = FindWindowA("TessalineMain", "Tessaline");
+    return window != nullptr && IsWindowVisible(window);
+  }));
+  EXPECT_FALSE(IsWindowEnabled(GetDlgItem(window, kCommand2)));
+  EXPECT_EQ(Cli("state"), 0U);
+  DWORD program_id = 0;
+  GetWindowThreadProcessId(window, &program_id);
+  const UniqueNullableHandle program(OpenProcess(SYNCHRONIZE, FALSE, program_id));
+  PostMessageA(window, WM_CLOSE, 0, 0);
+  EXPECT_EQ(WaitForSingleObject(program.get(), 30'000), WAIT_OBJECT_0);
 }
 
 // Another program holds the hosts file open with no sharing, so every read of it fails.
@@ -259,20 +392,26 @@ std::string DeactivatedCopy(const std::string& hosts, const std::string& backup)
   return testing::ReadBytes(copy);
 }
 
-// The uninstaller takes the section back through the console program: the hosts file ends
-// as deactivation leaves it, a line added since activation included.
+// The uninstaller takes the section back through the console program whatever "Blocked"
+// says: the hosts file ends as deactivation leaves it, a line added since activation
+// included, and the program's folder goes with the backup's history.
 TEST_F(InstallerTest, TheUninstallerDeactivatesThroughTheConsoleProgram) {
-  ASSERT_EQ(RunAndWait(SetupProgram() + " /S /ACTIVATE"), 0U);
-  const std::string folder = InstallFolder();
-  testing::WriteBytes(hosts_, testing::ReadBytes(hosts_) + "10.0.0.6 printer\r\n");
-  const std::string expected = DeactivatedCopy(hosts_, folder + "\\host.bak");
-  Uninstall();
-  EXPECT_EQ(testing::ReadBytes(hosts_), expected);
-  EXPECT_NE(expected.find("10.0.0.6 printer\r\n"), std::string::npos) << "the added line stays";
-  EXPECT_EQ(expected.find("#email snoop protection"), std::string::npos);
-  EXPECT_FALSE(testing::PathExists(folder));
-  EXPECT_FALSE(testing::PathExists(std::string(std::getenv("ProgramData")) + "\\Tessaline"))
-      << "the machine's lock goes with the program";
+  for (const char* blocked : {"1", ""}) {
+    ASSERT_EQ(RunAndWait(SetupProgram() + " /S /ACTIVATE"), 0U);
+    const std::string folder = InstallFolder();
+    testing::WriteBytes(hosts_, testing::ReadBytes(hosts_) + "10.0.0.6 printer\r\n");
+    testing::WriteBytes(folder + "\\host.bak.000001", "an earlier backup");
+    RegistrySaveString(*registry_, kHkeyLocalMachine, kSettingsKey, "Blocked", blocked);
+    const std::string expected = DeactivatedCopy(hosts_, folder + "\\host.bak");
+    Uninstall();
+    EXPECT_EQ(testing::ReadBytes(hosts_), expected) << "Blocked: " << blocked;
+    EXPECT_NE(expected.find("10.0.0.6 printer\r\n"), std::string::npos) << "the added line stays";
+    EXPECT_EQ(expected.find("#email snoop protection"), std::string::npos);
+    EXPECT_TRUE(Gone(folder)) << "Blocked: " << blocked;
+    EXPECT_FALSE(testing::PathExists(std::string(std::getenv("ProgramData")) + "\\Tessaline"))
+        << "the machine's lock goes with the program";
+    testing::WriteBytes(hosts_, original_hosts_);
+  }
 }
 
 TEST_F(InstallerTest, AnUninstallWhoseDeactivationFailsRemovesNothing) {
@@ -281,7 +420,7 @@ TEST_F(InstallerTest, AnUninstallWhoseDeactivationFailsRemovesNothing) {
   const std::string protected_hosts = testing::ReadBytes(hosts_);
   {
     const HostsFileHeldOpen held(hosts_);
-    EXPECT_EQ(RunAndWait("\"" + folder + "\\uninstall.exe\" /S _?=" + folder), 6U);
+    EXPECT_EQ(QuietUninstall(), 6U);
   }
   for (const char* file : {"tessaline.exe", "tessaline-cli.exe", "data.dat", "host.bak"}) {
     EXPECT_TRUE(testing::PathExists(folder + "\\" + file)) << file;
@@ -293,10 +432,9 @@ TEST_F(InstallerTest, AnUninstallWhoseDeactivationFailsRemovesNothing) {
 
 TEST_F(InstallerTest, AnUpgradeKeepsTheStateAndTheBackup) {
   Install();
+  ASSERT_EQ(Cli("activate"), 0U);
   const std::string backup = InstallFolder() + "\\host.bak";
-  testing::WriteBytes(backup, original_hosts_);
-  testing::WriteBytes(hosts_, original_hosts_ + "\r\n#email snoop protection \r\n\r\n");
-  RegistrySaveString(*registry_, kHkeyLocalMachine, kSettingsKey, "Blocked", "1");
+  ASSERT_EQ(testing::ReadBytes(backup), original_hosts_);
 
   Install();
   EXPECT_EQ(Setting("Blocked"), "1");
@@ -310,10 +448,12 @@ TEST_F(InstallerTest, ABackupThatWasNotRestoredIsKept) {
   Install();
   const std::string folder = InstallFolder();
   testing::WriteBytes(folder + "\\host.bak", "an older hosts file");
+  testing::WriteBytes(folder + "\\host.bak.000002", "an earlier backup");
   RegistrySaveString(*registry_, kHkeyLocalMachine, kSettingsKey, "Blocked", "0");
   Uninstall();
   EXPECT_EQ(testing::ReadBytes(hosts_), original_hosts_);
   EXPECT_EQ(testing::ReadBytes(folder + "\\host.bak"), "an older hosts file");
+  EXPECT_FALSE(testing::PathExists(folder + "\\host.bak.000002")) << "the history goes";
   EXPECT_FALSE(testing::PathExists(folder + "\\tessaline.exe"));
 }
 
@@ -327,21 +467,38 @@ TEST_F(InstallerTest, OnlyAFolderBelowProgramFilesIsTaken) {
   EXPECT_EQ(RunAndWait(SetupProgram() + " /S /D=" + program_files + "\\Tessaline\\..\\..\\Evil"),
             2U)
       << "a path that leads out of Program Files";
+
+  // An upgrade goes where the program is: another folder is refused, not ignored.
+  Install();
+  const std::string folder = InstallFolder();
+  EXPECT_EQ(RunAndWait(SetupProgram() + " /S /D=" + elsewhere), 2U);
+  EXPECT_EQ(RunAndWait(SetupProgram() + " /S /D=" + program_files + "\\Other"), 2U);
+  EXPECT_FALSE(testing::PathExists(elsewhere));
+  EXPECT_FALSE(testing::PathExists(std::string(program_files) + "\\Other"));
+  EXPECT_EQ(RunAndWait(SetupProgram() + " /S /D=" + folder + "\\"), 0U) << "the program's own";
+  EXPECT_EQ(InstallFolder(), folder);
 }
 
 // Protection on and no backup: a silent uninstall changes nothing and says so by its status.
 TEST_F(InstallerTest, AnUninstallThatWouldLeaveTheBlockSectionForGoodIsRefused) {
-  Install();
+  ASSERT_EQ(RunAndWait(SetupProgram() + " /S /ACTIVATE"), 0U);
   const std::string folder = InstallFolder();
   std::remove((folder + "\\host.bak").c_str());
-  const std::string protected_hosts = original_hosts_ + "\r\n#email snoop protection \r\n\r\n";
-  testing::WriteBytes(hosts_, protected_hosts);
-  RegistrySaveString(*registry_, kHkeyLocalMachine, kSettingsKey, "Blocked", "1");
-  EXPECT_EQ(RunAndWait("\"" + folder + "\\uninstall.exe\" /S _?=" + folder), 3U);
+  const std::string protected_hosts = testing::ReadBytes(hosts_);
+  EXPECT_EQ(QuietUninstall(), 3U);
   EXPECT_TRUE(testing::PathExists(folder + "\\tessaline.exe"));
   EXPECT_EQ(Setting("Blocked"), "1");
   EXPECT_EQ(testing::ReadBytes(hosts_), protected_hosts);
-  RegistrySaveString(*registry_, kHkeyLocalMachine, kSettingsKey, "Blocked", "0");
+
+  // Asked, the user who just presses Enter keeps the program and the section.
+  Started uninstall("\"" + folder + "\\uninstall.exe\" _?=" + folder);
+  Press(WindowShowing(uninstall.id(), "&Uninstall"), IDOK);
+  const HWND question = WindowShowing(uninstall.id(), "Uninstall anyway?");
+  EXPECT_EQ(DefaultButton(question), IDCANCEL);
+  Press(question, IDCANCEL);
+  EXPECT_EQ(uninstall.Wait(), 3U);
+  EXPECT_TRUE(testing::PathExists(folder + "\\tessaline.exe"));
+  EXPECT_EQ(testing::ReadBytes(hosts_), protected_hosts);
 }
 
 TEST_F(InstallerTest, NeitherSetupNorUninstallRunsUnderARunningProgram) {
@@ -352,7 +509,7 @@ TEST_F(InstallerTest, NeitherSetupNorUninstallRunsUnderARunningProgram) {
   const UniqueNullableHandle running(OpenMutexA(SYNCHRONIZE, FALSE, TSL_RUNNING_MUTEX));
   EXPECT_TRUE(running.valid()) << "the program holds its mutex";
   EXPECT_EQ(RunAndWait(SetupProgram() + " /S"), 4U);
-  EXPECT_EQ(RunAndWait("\"" + folder + "\\uninstall.exe\" /S _?=" + folder), 4U);
+  EXPECT_EQ(QuietUninstall(), 4U);
   EXPECT_TRUE(testing::PathExists(folder + "\\tessaline.exe"));
 
   EXPECT_EQ(program.Close(), 0U);

@@ -16,11 +16,22 @@
 namespace tsl {
 namespace {
 
-// tessaline-cli.exe, built beside the tests, started with its standard output on a pipe.
+std::wstring Wide(const std::string& ansi) {
+  std::wstring wide(ansi.size(), L'\0');
+  wide.resize(
+      static_cast<size_t>(MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()),
+                                              wide.data(), static_cast<int>(wide.size()))));
+  return wide;
+}
+
+std::wstring BuiltProgram() { return Wide(ExecutableFolder()) + L"\\tessaline-cli.exe"; }
+
+// A console program (tessaline-cli.exe, built beside the tests, unless another is named)
+// started with its standard output on a pipe.
 class CliProgram {
  public:
   // pipe_bytes: the pipe's buffer, so small that the program waits for its reader.
-  CliProgram(const char* command, DWORD pipe_bytes) {
+  CliProgram(const char* command, DWORD pipe_bytes, const std::wstring& program = BuiltProgram()) {
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     HANDLE reader = nullptr;
     HANDLE writer = nullptr;
@@ -28,16 +39,15 @@ class CliProgram {
     reader_.reset(reader);
     writer_.reset(writer);
     SetHandleInformation(reader, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOA startup{};
+    STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdOutput = writer;
     startup.hStdError = writer;
     startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    std::string command_line =
-        "\"" + ExecutableFolder() + "\\tessaline-cli.exe\" " + std::string(command);
+    std::wstring command_line = L"\"" + program + L"\" " + Wide(command);
     PROCESS_INFORMATION process{};
-    EXPECT_TRUE(CreateProcessA(nullptr, command_line.data(), nullptr, nullptr, TRUE,
+    EXPECT_TRUE(CreateProcessW(nullptr, command_line.data(), nullptr, nullptr, TRUE,
                                CREATE_NO_WINDOW, nullptr, nullptr, &startup, &process));
     process_.reset(process.hProcess);
     thread_.reset(process.hThread);
@@ -107,6 +117,28 @@ TEST(CliProgramTest, TheConsoleProgramDoesNotHoldTheWindowsMutex) {
   EXPECT_FALSE(running.valid());
   EXPECT_EQ(help.ReadAll(), InProcessOutput({"--help"}));
   EXPECT_EQ(help.Wait(), 0U);
+}
+
+// The manifest's UTF-8 code page: from a folder whose name the Western code page cannot
+// hold, the program runs (as the window program does), and the paths it reports come out in
+// UTF-8.
+TEST(CliProgramTest, RunsFromAFolderTheCodePageCannotHoldAndReportsItInUtf8) {
+  ASSERT_EQ(GetACP(), 1252U) << "the folder is named for the Western code page";
+  const testing::TempDir parent;
+  const std::wstring folder = Wide(parent.path()) + L"\\\u03A9mega";
+  ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+  const std::wstring program = folder + L"\\tessaline-cli.exe";
+  ASSERT_TRUE(CopyFileW(BuiltProgram().c_str(), program.c_str(), TRUE));
+
+  CliProgram state("state", 0, program);
+  const std::string word = state.ReadAll();
+  EXPECT_NE(state.Wait(), 1U) << word;
+  // With no data.dat beside it, activation fails before the hosts file is written, naming
+  // the block list's path.
+  CliProgram activate("activate", 0, program);
+  const std::string report = activate.ReadAll();
+  EXPECT_EQ(activate.Wait(), 1U) << report;
+  EXPECT_NE(report.find(parent.path() + "\\\xCE\xA9mega\\data.dat"), std::string::npos) << report;
 }
 
 }  // namespace
