@@ -22,6 +22,7 @@ SetDateSave off
 !include "LogicLib.nsh"
 !include "FileFunc.nsh"
 !include "servers.nsh"
+!include "msi_guard.nsh"
 
 !define PRODUCT "Tessaline"
 !define COMPANY "Orrindale"
@@ -100,6 +101,7 @@ Var Activate
 Function .onInit
   SetRegView 64
   !insertmacro RefuseWhileRunning
+  !insertmacro RefuseBesideTheMsiProduct
   ; /ACTIVATE: turn protection on once installed.
   ${GetParameters} $0
   ClearErrors
