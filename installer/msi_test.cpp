@@ -273,8 +273,7 @@ const Case kCases[] = {
        m.Install("ACTIVATE=1");
        m.protected_hosts_ = m.Hosts();
      },
-     RemovePackage, true, ERROR_INSTALL_FAILURE,
-     "could not take the block section out of the hosts file",
+     RemovePackage, true, ERROR_INSTALL_FAILURE, "nothing was removed",
      [](Machine& m) {
        m.ExpectProgramsInstalled(true);
        EXPECT_EQ(m.Hosts(), m.protected_hosts_);
