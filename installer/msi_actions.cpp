@@ -89,7 +89,7 @@ class Action {
   }
 
   Run Cli(const wchar_t* command) const {
-    const Run run = RunConsoleProgram(folder_, command);
+    Run run = RunConsoleProgram(folder_, command);
     std::string name;
     for (const wchar_t* c = command; *c != 0; ++c) name += static_cast<char>(*c);
     Report(install_, INSTALLMESSAGE_INFO,

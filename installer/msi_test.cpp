@@ -196,127 +196,131 @@ std::string InstallNext(Machine&) { return "/i " + std::string(kNextPackage); }
 std::string RemovePackage(Machine&) { return "/x " + Package(); }
 void Nothing(Machine&) {}
 
-const Case kCases[] = {
-    {"SilentInstallLeavesProtectionOff", Nothing, InstallPackage, false, 0, nullptr,
-     [](Machine& m) {
-       m.ExpectProgramsInstalled(true);
-       EXPECT_EQ(Machine::ProductVersion(), VersionText());
-       EXPECT_EQ(m.Setting("Servers"),
-                 std::to_string(CountBlockListLines(testing::ReadBytes(m.folder_ + "\\data.dat"))));
-       EXPECT_EQ(m.Hosts(), m.original_hosts_);
-       EXPECT_EQ(m.Cli("state"), 4U);
-     }},
-    {"ActivateTurnsProtectionOn", Nothing,
-     [](Machine&) { return "/i " + Package() + " ACTIVATE=1"; }, false, 0,
-     "tessaline-cli.exe activate ended with 0",
-     [](Machine& m) {
-       EXPECT_EQ(m.Cli("state"), 0U);
-       EXPECT_TRUE(m.HoldsEntriesOf(m.folder_ + "\\data.dat"));
-       EXPECT_EQ(testing::ReadBytes(m.folder_ + "\\host.bak"), m.original_hosts_);
-     }},
-    {"TheGroupPolicyValueTurnsProtectionOn",
-     [](Machine&) {
-       HKEY key = nullptr;
-       ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, std::string(kPolicyKey).c_str(), 0, nullptr, 0,
-                                 KEY_WRITE | KEY_WOW64_64KEY, nullptr, &key, nullptr),
-                 ERROR_SUCCESS);
-       const UniqueHkey owned(key);
-       const DWORD on = 1;
-       RegSetValueExA(key, "Activate", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&on), sizeof on);
-     },
-     InstallPackage, false, 0, "tessaline-cli.exe activate ended with 0",
-     [](Machine& m) { EXPECT_EQ(m.Cli("state"), 0U); }},
-    {"AMajorUpgradeReplacesTheOlderProduct", [](Machine& m) { m.Install(); }, InstallNext, false, 0,
-     "tessaline-cli.exe refresh ended with 4",
-     [](Machine& m) {
-       EXPECT_EQ(Machine::ProductVersion(), NextVersion()) << "one product: the newer one";
-       EXPECT_EQ(m.Setting("Servers"), "3");
-       EXPECT_EQ(m.Cli("state"), 4U);
-     }},
-    // Windows removes the older product with UPGRADINGPRODUCTCODE set; Wine's
-    // RemoveExistingProducts leaves it out, so the test runs that removal as Windows does.
-    {"AnUpgradeBlocksTheNewListAndKeepsTheBackup",
-     [](Machine& m) {
-       m.Install("ACTIVATE=1");
-       ASSERT_EQ(Msiexec("/x " + Package() +
-                         " UPGRADINGPRODUCTCODE=" + ProductCodeOf(std::string(kNextPackage)))
-                     .status,
-                 0U);
-       EXPECT_EQ(m.Setting("Blocked"), "1") << "the older product goes without deactivating";
-     },
-     InstallNext, false, 0, "tessaline-cli.exe refresh ended with 0",
-     [](Machine& m) {
-       EXPECT_NE(testing::ReadBytes(m.folder_ + "\\data.dat"), testing::ReadBytes("data.dat"));
-       EXPECT_TRUE(m.HoldsEntriesOf(m.folder_ + "\\data.dat")) << m.Hosts();
-       EXPECT_EQ(m.Setting("Servers"), "3");
-       EXPECT_EQ(testing::ReadBytes(m.folder_ + "\\host.bak"), m.original_hosts_);
-       EXPECT_EQ(m.Cli("deactivate"), 0U);
-       EXPECT_EQ(m.Hosts(), m.original_hosts_);
-     }},
-    {"RemovalTakesTheSectionBackAndKeepsALineAddedSince",
-     [](Machine& m) {
-       m.Install("ACTIVATE=1");
-       testing::WriteBytes(m.hosts_, m.Hosts() + "10.0.0.6 printer\r\n");
-     },
-     RemovePackage, false, 0, "tessaline-cli.exe deactivate ended with 0",
-     [](Machine& m) {
-       EXPECT_NE(m.Hosts().find("10.0.0.6 printer\r\n"), std::string::npos);
-       EXPECT_EQ(m.Hosts().find("#email snoop protection"), std::string::npos);
-       m.ExpectProgramsInstalled(false);
-       EXPECT_EQ(Machine::MsiProduct(), "");
-       EXPECT_EQ(testing::ReadBytes(m.folder_ + "\\host.bak"), m.original_hosts_)
-           << "the hosts file from before protection stays";
-       EXPECT_EQ(m.registry_->Read(kHkeyLocalMachine, kSettingsKey, "Blocked"), std::nullopt);
-     }},
-    {"ARemovalWhoseDeactivationFailsRemovesNothing",
-     [](Machine& m) {
-       m.Install("ACTIVATE=1");
-       m.protected_hosts_ = m.Hosts();
-     },
-     RemovePackage, true, ERROR_INSTALL_FAILURE, "nothing was removed",
-     [](Machine& m) {
-       m.ExpectProgramsInstalled(true);
-       EXPECT_EQ(m.Hosts(), m.protected_hosts_);
-       EXPECT_EQ(m.Setting("Blocked"), "1");
-     }},
-    {"ARemovalWithoutABackupRefusesAndSaysWhy",
-     [](Machine& m) {
-       m.Install("ACTIVATE=1");
-       std::remove((m.folder_ + "\\host.bak").c_str());
-       m.protected_hosts_ = m.Hosts();
-     },
-     RemovePackage, false, ERROR_INSTALL_FAILURE, "Back-up file not found",
-     [](Machine& m) {
-       m.ExpectProgramsInstalled(true);
-       EXPECT_EQ(m.Hosts(), m.protected_hosts_);
-     }},
-    {"AFailedActivationRollsTheInstallBack", Nothing,
-     [](Machine&) { return "/i " + Package() + " ACTIVATE=1"; }, true, ERROR_INSTALL_FAILURE,
-     "could not turn protection on",
-     [](Machine& m) {
-       m.ExpectProgramsInstalled(false);
-       EXPECT_EQ(Machine::MsiProduct(), "");
-       EXPECT_EQ(m.Hosts(), m.original_hosts_);
-     }},
-    {"ThePackageRefusesBesideTheSetupProgram",
-     // Wine logs no launch condition's message; scripts/test-msi reads it in the table.
-     [](Machine&) { ASSERT_EQ(RunAndWait(SetupProgram() + " /S"), 0U); }, InstallPackage, false,
-     ERROR_INSTALL_FAILURE, "LaunchConditions. Return value 0",
-     [](Machine& m) {
-       EXPECT_TRUE(Machine::MsiProduct().empty());
-       EXPECT_TRUE(m.Installed("uninstall.exe"));
-     }},
-    {"TheSetupProgramRefusesBesideThePackage", [](Machine& m) { m.Install(); },
-     [](Machine&) {
-       EXPECT_EQ(RunAndWait(SetupProgram() + " /S"), 7U);
-       return "/x " + Package();
-     },
-     false, 0, nullptr,
-     [](Machine& m) {
-       EXPECT_FALSE(m.Installed("uninstall.exe"));
-       EXPECT_EQ(m.SetupProgramFolder(), "");
-     }},
-};
+std::vector<Case> Cases() {
+  return {
+      {"SilentInstallLeavesProtectionOff", Nothing, InstallPackage, false, 0, nullptr,
+       [](Machine& m) {
+         m.ExpectProgramsInstalled(true);
+         EXPECT_EQ(Machine::ProductVersion(), VersionText());
+         EXPECT_EQ(
+             m.Setting("Servers"),
+             std::to_string(CountBlockListLines(testing::ReadBytes(m.folder_ + "\\data.dat"))));
+         EXPECT_EQ(m.Hosts(), m.original_hosts_);
+         EXPECT_EQ(m.Cli("state"), 4U);
+       }},
+      {"ActivateTurnsProtectionOn", Nothing,
+       [](Machine&) { return "/i " + Package() + " ACTIVATE=1"; }, false, 0,
+       "tessaline-cli.exe activate ended with 0",
+       [](Machine& m) {
+         EXPECT_EQ(m.Cli("state"), 0U);
+         EXPECT_TRUE(m.HoldsEntriesOf(m.folder_ + "\\data.dat"));
+         EXPECT_EQ(testing::ReadBytes(m.folder_ + "\\host.bak"), m.original_hosts_);
+       }},
+      {"TheGroupPolicyValueTurnsProtectionOn",
+       [](Machine&) {
+         HKEY key = nullptr;
+         ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, std::string(kPolicyKey).c_str(), 0, nullptr,
+                                   0, KEY_WRITE | KEY_WOW64_64KEY, nullptr, &key, nullptr),
+                   ERROR_SUCCESS);
+         const UniqueHkey owned(key);
+         const DWORD on = 1;
+         RegSetValueExA(key, "Activate", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&on),
+                        sizeof on);
+       },
+       InstallPackage, false, 0, "tessaline-cli.exe activate ended with 0",
+       [](Machine& m) { EXPECT_EQ(m.Cli("state"), 0U); }},
+      {"AMajorUpgradeReplacesTheOlderProduct", [](Machine& m) { m.Install(); }, InstallNext, false,
+       0, "tessaline-cli.exe refresh ended with 4",
+       [](Machine& m) {
+         EXPECT_EQ(Machine::ProductVersion(), NextVersion()) << "one product: the newer one";
+         EXPECT_EQ(m.Setting("Servers"), "3");
+         EXPECT_EQ(m.Cli("state"), 4U);
+       }},
+      // Windows removes the older product with UPGRADINGPRODUCTCODE set; Wine's
+      // RemoveExistingProducts leaves it out, so the test runs that removal as Windows does.
+      {"AnUpgradeBlocksTheNewListAndKeepsTheBackup",
+       [](Machine& m) {
+         m.Install("ACTIVATE=1");
+         ASSERT_EQ(Msiexec("/x " + Package() +
+                           " UPGRADINGPRODUCTCODE=" + ProductCodeOf(std::string(kNextPackage)))
+                       .status,
+                   0U);
+         EXPECT_EQ(m.Setting("Blocked"), "1") << "the older product goes without deactivating";
+       },
+       InstallNext, false, 0, "tessaline-cli.exe refresh ended with 0",
+       [](Machine& m) {
+         EXPECT_NE(testing::ReadBytes(m.folder_ + "\\data.dat"), testing::ReadBytes("data.dat"));
+         EXPECT_TRUE(m.HoldsEntriesOf(m.folder_ + "\\data.dat")) << m.Hosts();
+         EXPECT_EQ(m.Setting("Servers"), "3");
+         EXPECT_EQ(testing::ReadBytes(m.folder_ + "\\host.bak"), m.original_hosts_);
+         EXPECT_EQ(m.Cli("deactivate"), 0U);
+         EXPECT_EQ(m.Hosts(), m.original_hosts_);
+       }},
+      {"RemovalTakesTheSectionBackAndKeepsALineAddedSince",
+       [](Machine& m) {
+         m.Install("ACTIVATE=1");
+         testing::WriteBytes(m.hosts_, m.Hosts() + "10.0.0.6 printer\r\n");
+       },
+       RemovePackage, false, 0, "tessaline-cli.exe deactivate ended with 0",
+       [](Machine& m) {
+         EXPECT_NE(m.Hosts().find("10.0.0.6 printer\r\n"), std::string::npos);
+         EXPECT_EQ(m.Hosts().find("#email snoop protection"), std::string::npos);
+         m.ExpectProgramsInstalled(false);
+         EXPECT_EQ(Machine::MsiProduct(), "");
+         EXPECT_EQ(testing::ReadBytes(m.folder_ + "\\host.bak"), m.original_hosts_)
+             << "the hosts file from before protection stays";
+         EXPECT_EQ(m.registry_->Read(kHkeyLocalMachine, kSettingsKey, "Blocked"), std::nullopt);
+       }},
+      {"ARemovalWhoseDeactivationFailsRemovesNothing",
+       [](Machine& m) {
+         m.Install("ACTIVATE=1");
+         m.protected_hosts_ = m.Hosts();
+       },
+       RemovePackage, true, ERROR_INSTALL_FAILURE, "nothing was removed",
+       [](Machine& m) {
+         m.ExpectProgramsInstalled(true);
+         EXPECT_EQ(m.Hosts(), m.protected_hosts_);
+         EXPECT_EQ(m.Setting("Blocked"), "1");
+       }},
+      {"ARemovalWithoutABackupRefusesAndSaysWhy",
+       [](Machine& m) {
+         m.Install("ACTIVATE=1");
+         std::remove((m.folder_ + "\\host.bak").c_str());
+         m.protected_hosts_ = m.Hosts();
+       },
+       RemovePackage, false, ERROR_INSTALL_FAILURE, "Back-up file not found",
+       [](Machine& m) {
+         m.ExpectProgramsInstalled(true);
+         EXPECT_EQ(m.Hosts(), m.protected_hosts_);
+       }},
+      {"AFailedActivationRollsTheInstallBack", Nothing,
+       [](Machine&) { return "/i " + Package() + " ACTIVATE=1"; }, true, ERROR_INSTALL_FAILURE,
+       "could not turn protection on",
+       [](Machine& m) {
+         m.ExpectProgramsInstalled(false);
+         EXPECT_EQ(Machine::MsiProduct(), "");
+         EXPECT_EQ(m.Hosts(), m.original_hosts_);
+       }},
+      {"ThePackageRefusesBesideTheSetupProgram",
+       // Wine logs no launch condition's message; scripts/test-msi reads it in the table.
+       [](Machine&) { ASSERT_EQ(RunAndWait(SetupProgram() + " /S"), 0U); }, InstallPackage, false,
+       ERROR_INSTALL_FAILURE, "LaunchConditions. Return value 0",
+       [](Machine& m) {
+         EXPECT_TRUE(Machine::MsiProduct().empty());
+         EXPECT_TRUE(m.Installed("uninstall.exe"));
+       }},
+      {"TheSetupProgramRefusesBesideThePackage", [](Machine& m) { m.Install(); },
+       [](Machine&) {
+         EXPECT_EQ(RunAndWait(SetupProgram() + " /S"), 7U);
+         return "/x " + Package();
+       },
+       false, 0, nullptr,
+       [](Machine& m) {
+         EXPECT_FALSE(m.Installed("uninstall.exe"));
+         EXPECT_EQ(m.SetupProgramFolder(), "");
+       }},
+  };
+}
 
 void PrintTo(const Case& test, std::ostream* out) { *out << test.name; }
 
@@ -336,7 +340,7 @@ TEST_P(Machine, Runs) {
   test.after(*this);
 }
 
-INSTANTIATE_TEST_SUITE_P(Package, Machine, ::testing::ValuesIn(kCases),
+INSTANTIATE_TEST_SUITE_P(Package, Machine, ::testing::ValuesIn(Cases()),
                          [](const ::testing::TestParamInfo<Case>& info) {
                            return std::string(info.param.name);
                          });
