@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <functional>
 #include <ostream>
 #include <optional>
@@ -260,6 +261,8 @@ std::vector<Case> Cases() {
        [](Machine& m) {
          m.Install("ACTIVATE=1");
          testing::WriteBytes(m.hosts_, m.Hosts() + "10.0.0.6 printer\r\n");
+         testing::WriteBytes(m.folder_ + "\\host.sec", "the section's record");
+         testing::WriteBytes(m.folder_ + "\\host.bak.000001", "an older backup");
        },
        RemovePackage, false, 0, "tessaline-cli.exe deactivate ended with 0",
        [](Machine& m) {
@@ -270,6 +273,11 @@ std::vector<Case> Cases() {
          EXPECT_EQ(testing::ReadBytes(m.folder_ + "\\host.bak"), m.original_hosts_)
              << "the hosts file from before protection stays";
          EXPECT_EQ(m.registry_->Read(kHkeyLocalMachine, kSettingsKey, "Blocked"), std::nullopt);
+         for (const char* bookkeeping : {"host.sec", "host.bak.000001"}) {
+           EXPECT_FALSE(m.Installed(bookkeeping)) << bookkeeping;
+         }
+         EXPECT_FALSE(testing::PathExists(std::string(std::getenv("ProgramData")) + "\\Tessaline"))
+             << "the machine's lock goes with the program";
        }},
       {"ARemovalWhoseDeactivationFailsRemovesNothing",
        [](Machine& m) {
