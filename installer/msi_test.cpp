@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <ostream>
@@ -119,7 +120,7 @@ struct Case {
   std::function<std::string(Machine&)> command;  // msiexec's arguments
   bool hosts_held;  // another program holds the hosts file while msiexec runs
   DWORD status;
-  const char* log_says;  // a line the log holds, or nullptr
+  const char* log_says;  // text the log holds, or nullptr
   std::function<void(Machine&)> after;
 };
 
@@ -317,6 +318,7 @@ std::vector<Case> Cases() {
          EXPECT_TRUE(Machine::MsiProduct().empty());
          EXPECT_TRUE(m.Installed("uninstall.exe"));
        }},
+      // The refused setup program leaves the product whole: it is removed as ever.
       {"TheSetupProgramRefusesBesideThePackage", [](Machine& m) { m.Install(); },
        [](Machine&) {
          EXPECT_EQ(RunAndWait(SetupProgram() + " /S"), 7U);
