@@ -1,13 +1,13 @@
 # The two commands: `make test` and `make run`. Everything else is a step of those, or of a
 # release (`make installer`, `make dist`).
 .PHONY: test run deps native windows installer dist test-native test-asan test-windows \
-	test-installer test-deploying fuzz fuzz-smoke lint format
+	test-installer test-msi test-deploying fuzz fuzz-smoke lint format
 
 JOBS ?= $(shell nproc)
 # Extra settings for both presets, e.g. CMAKE_FLAGS=-DTSL_WARNINGS_AS_ERRORS=ON (as CI does).
 CMAKE_FLAGS ?=
 
-test: deps test-native test-asan test-windows test-installer test-deploying fuzz-smoke lint
+test: deps test-native test-asan test-windows test-installer test-msi test-deploying fuzz-smoke lint
 
 run: deps windows
 	scripts/run-window
@@ -25,9 +25,10 @@ windows:
 	cmake --preset windows $(CMAKE_FLAGS) >/dev/null
 	cmake --build --preset windows -j $(JOBS)
 
-# The block-list count inside the installer runs as a Windows program, so under Wine.
+# The block-list count inside the installers runs as a Windows program, so under Wine. The
+# setup program, the Windows Installer package and their tests.
 installer: windows
-	scripts/wine-session cmake --build --preset windows --target installer_tests -j $(JOBS)
+	scripts/wine-session cmake --build --preset windows --target installer_tests msi_tests -j $(JOBS)
 
 dist: deps native windows
 	scripts/make-dist
@@ -45,6 +46,9 @@ test-windows: windows
 
 test-installer: installer
 	scripts/test-installer
+
+test-msi: installer
+	scripts/test-msi
 
 # The command blocks of docs/deploying.md, as its first lines describe.
 test-deploying: installer

@@ -24,6 +24,7 @@ SetDateSave off
 !include "FileFunc.nsh"
 !include "TextFunc.nsh"
 !include "servers.nsh"
+!include "msi_guard.nsh"
 
 !define PRODUCT "Tessaline"
 !define COMPANY "Orrindale"
@@ -149,6 +150,7 @@ Function .onInit
   SetRegView 64
   !insertmacro WaitForOtherSetup
   !insertmacro RefuseWhileRunning
+  !insertmacro RefuseBesideTheMsiProduct
   ; /ACTIVATE: turn protection on once installed.
   ${GetParameters} $0
   ClearErrors
