@@ -8,6 +8,7 @@
 #include "protection/our_section.h"
 #include "protection/protection.h"
 #include "protection/protection_state.h"
+#include "protection/window_texts.h"
 
 namespace tsl {
 namespace {
@@ -121,7 +122,7 @@ void ActivateHoldingTheLock(const Machine& machine, const std::string& hosts_fil
       "1") {
     RegistrySaveString(machine.registry, kHkeyLocalMachine, kSettingsKey, kBlockedValue, "1");
   }
-  window.SetCaption(Label::Label3, "Protection activated successfuly.");
+  window.SetCaption(Label::Label3, std::string(kActivated));
   machine.name_cache.Flush();
 }
 

@@ -5,6 +5,7 @@
 #include "protection/operation_scope.h"
 #include "protection/our_section.h"
 #include "protection/protection.h"
+#include "protection/window_texts.h"
 
 namespace tsl {
 
@@ -25,17 +26,13 @@ void DeactivateProtection(const Machine& machine, const std::string& hosts_file,
 
       RegistrySaveString(machine.registry, kHkeyLocalMachine, kSettingsKey, kBlockedValue, "0");
       window.SetCommand2Enabled(true);
-      window.SetCaption(Label::Label3,
-                        "Protection turned-off successfuly. Your machine is now vulnerable to "
-                        "email bugs.");
+      window.SetCaption(Label::Label3, std::string(kDeactivated));
       machine.name_cache.Flush();
       return;
     }
   }
   // The message waits for the user, so the lock is let go first.
-  window.ShowInformation(
-      "An error occured while trying to restore your settings. Back-up file not found or is "
-      "corrupted.");
+  window.ShowInformation(std::string(kNoBackup));
 }
 
 }  // namespace tsl

@@ -6,15 +6,13 @@
 
 #include "protection/hosts_sections.h"
 #include "protection/protection_fixture.h"
+#include "protection/window_texts.h"
 
 namespace tsl {
 namespace {
 
 using testing::ReadBytes;
 using testing::WriteBytes;
-
-constexpr std::string_view kDeactivated =
-    "Protection turned-off successfuly. Your machine is now vulnerable to email bugs.";
 
 class DeactivateTest : public testing::ProtectionFixture {
  protected:

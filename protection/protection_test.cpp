@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "protection/protection_fixture.h"
+#include "protection/window_texts.h"
 #include "support/temporary_name.h"
 #include "testsupport/test_machine.h"
 
@@ -11,13 +12,6 @@ namespace {
 
 using testing::ReadBytes;
 using testing::WriteBytes;
-
-constexpr std::string_view kActivated = "Protection activated successfuly.";
-constexpr std::string_view kDeactivated =
-    "Protection turned-off successfuly. Your machine is now vulnerable to email bugs.";
-constexpr std::string_view kNoBackup =
-    "An error occured while trying to restore your settings. Back-up file not found or is "
-    "corrupted.";
 
 using ProtectionTest = testing::ProtectionFixture;
 

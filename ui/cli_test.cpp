@@ -7,7 +7,9 @@
 #include <string_view>
 #include <utility>
 
+#include "build_facts.h"
 #include "protection/real_file_system.h"
+#include "protection/window_texts.h"
 #include "testsupport/test_support.h"
 
 namespace tsl {
@@ -54,16 +56,18 @@ class CliTest : public ::testing::Test {
   std::ostringstream err_;
 };
 
+// What `status` prints where the hosts file is found and protection is off.
+std::string ReadyStatus(std::string_view servers) {
+  return std::string(kReadyToProtect) + "\nActivate: enabled\n" + std::string(kVersionCaption) +
+         TSL_DISPLAY_VERSION "\n" + std::string(kServersCaption) + std::string(servers) + "\n";
+}
+
 TEST_F(CliTest, StatusPrintsTheFourLines) {
   testing::WriteBytes(Hosts(), "");
   RegistrySaveString(registry_, kHkeyLocalMachine, kSettingsKey, "Servers", "385");
   for (const auto& args : {std::vector<std::string>{}, std::vector<std::string>{"status"}}) {
     EXPECT_EQ(Run(args), 0);
-    EXPECT_EQ(out_.str(),
-              "Your system has been analyzed and is ready to be protected.\n"
-              "Activate: enabled\n"
-              "TSL Version: 2.0.1\n"
-              "Tracking servers blocked: 385\n");
+    EXPECT_EQ(out_.str(), ReadyStatus("385"));
     EXPECT_EQ(err_.str(), "");
   }
 }
@@ -72,17 +76,15 @@ TEST_F(CliTest, ActivateAndDeactivateReportTheirStatus) {
   testing::WriteBytes(Hosts(), "original\n");
   testing::WriteBytes(app_.Join("data.dat"), "a.example\r\n");
   EXPECT_EQ(Run({"activate"}), 0);
-  EXPECT_EQ(out_.str(), "Protection activated successfuly.\n");
+  EXPECT_EQ(out_.str(), std::string(kActivated) + "\n");
 
   EXPECT_EQ(Run({"activate"}), 3) << "Activate is disabled once protection is on";
-  EXPECT_EQ(err_.str(),
-            "Activate is not available: Your system has been analyzed and is ready to be "
-            "protected. However, it appears that TSL is already functioning on this computer.\n");
+  EXPECT_EQ(err_.str(), "Activate is not available: " + std::string(kReadyToProtect) +
+                            std::string(kAlreadyFunctioning) + "\n");
   EXPECT_EQ(out_.str(), "");
 
   EXPECT_EQ(Run({"deactivate"}), 0);
-  EXPECT_EQ(out_.str(),
-            "Protection turned-off successfuly. Your machine is now vulnerable to email bugs.\n");
+  EXPECT_EQ(out_.str(), std::string(kDeactivated) + "\n");
   EXPECT_EQ(testing::ReadBytes(Hosts()), "original\n");
 }
 
@@ -124,7 +126,7 @@ TEST_F(CliTest, RefreshBlocksTheCurrentListAndKeepsTheWayBack) {
   ASSERT_EQ(Run({"activate"}), 0);
   testing::WriteBytes(app_.Join("data.dat"), "b.example\r\nc.example\r\n");
   EXPECT_EQ(Run({"refresh"}), 0);
-  EXPECT_EQ(out_.str(), "Protection activated successfuly.\n");
+  EXPECT_EQ(out_.str(), std::string(kActivated) + "\n");
   EXPECT_EQ(err_.str(), "");
   const std::string hosts = testing::ReadBytes(Hosts());
   for (const char* entry : {"\r\n127.0.0.1     b.example\r\n", "\r\n127.0.0.1     c.example\r\n"}) {
@@ -157,15 +159,13 @@ TEST_F(CliTest, RefreshWhileProtectionIsNotOnChangesNothing) {
 TEST_F(CliTest, DeactivateWithoutABackupIsNotAvailable) {
   testing::WriteBytes(Hosts(), "original\n");
   EXPECT_EQ(Run({"deactivate"}), 3);
-  EXPECT_EQ(err_.str(),
-            "An error occured while trying to restore your settings. Back-up file not found or is "
-            "corrupted.\n");
+  EXPECT_EQ(err_.str(), std::string(kNoBackup) + "\n");
   EXPECT_EQ(out_.str(), "");
 }
 
 TEST_F(CliTest, OptionsAndUsageErrors) {
   EXPECT_EQ(Run({"--version"}), 0);
-  EXPECT_EQ(out_.str(), "tessaline 2.0.1\n");
+  EXPECT_EQ(out_.str(), "tessaline " TSL_DISPLAY_VERSION "\n");
   EXPECT_EQ(Run({"--help"}), 0);
   EXPECT_NE(out_.str().find("usage: tessaline"), std::string::npos);
   for (const char* command : {"  state ", "  refresh "}) {
@@ -183,11 +183,7 @@ TEST_F(CliTest, ControlCharactersReachTheTerminalEscaped) {
   RegistrySaveString(registry_, kHkeyLocalMachine, kSettingsKey, "Servers",
                      "385\n\x1b[31mfake line\x7f\t");
   EXPECT_EQ(Run({"status"}), 0);
-  EXPECT_EQ(out_.str(),
-            "Your system has been analyzed and is ready to be protected.\n"
-            "Activate: enabled\n"
-            "TSL Version: 2.0.1\n"
-            "Tracking servers blocked: 385\\n\\x1b[31mfake line\\x7f\\t\n");
+  EXPECT_EQ(out_.str(), ReadyStatus("385\\n\\x1b[31mfake line\\x7f\\t"));
 
   // C1 controls (a CSI on 8-bit terminals) and bidi marks, as bare bytes or in UTF-8, are
   // escaped; other UTF-8 stays readable.

@@ -2,6 +2,7 @@
 
 #include "protection/hosts_file.h"
 #include "protection/protection_state.h"
+#include "protection/window_texts.h"
 #include "resources/version.h"
 #include "settings/registry.h"
 
@@ -14,18 +15,17 @@ std::string VersionText() {
 
 void Form_Load(const Machine& machine, std::string& hosts_file, WindowParts& window) {
   if (LocateHostsFile(machine.files, hosts_file)) {
-    window.SetCaption(Label::Label3, "Your system has been analyzed and is ready to be protected.");
+    window.SetCaption(Label::Label3, std::string(kReadyToProtect));
     window.SetCommand2Enabled(true);
   }
   // "Blocked" = "1" alone is not believed: another program may have cleaned the hosts file.
   if (ProtectionSeemsOn(machine, hosts_file)) {
     window.SetCaption(Label::Label3,
-                      window.Caption(Label::Label3) +
-                          " However, it appears that TSL is already functioning on this computer.");
+                      window.Caption(Label::Label3) + std::string(kAlreadyFunctioning));
     window.SetCommand2Enabled(false);
   }
-  window.SetCaption(Label::Label1, "TSL Version: " + VersionText());
-  window.SetCaption(Label::Label2, "Tracking servers blocked: " +
+  window.SetCaption(Label::Label1, std::string(kVersionCaption) + VersionText());
+  window.SetCaption(Label::Label2, std::string(kServersCaption) +
                                        RegistryGetString(machine.registry, kHkeyLocalMachine,
                                                          kSettingsKey, kServersValue, ""));
 }

@@ -12,7 +12,7 @@ namespace tsl {
 // writes the status, version and count captions and the activate button's state.
 void Form_Load(const Machine& machine, std::string& hosts_file, WindowParts& window);
 
-// "2.0.1": major, minor and revision.
+// The version users see: major, minor and revision, dotted.
 std::string VersionText();
 
 }  // namespace tsl

@@ -5,16 +5,14 @@
 
 #include <optional>
 
+#include "build_facts.h"
 #include "protection/real_file_system.h"
+#include "protection/window_texts.h"
 #include "testsupport/test_support.h"
 #include "ui/window_state.h"
 
 namespace tsl {
 namespace {
-
-constexpr std::string_view kReady = "Your system has been analyzed and is ready to be protected.";
-constexpr std::string_view kAlready =
-    " However, it appears that TSL is already functioning on this computer.";
 
 class FormLoadTest : public ::testing::Test {
  protected:
@@ -42,11 +40,11 @@ TEST_F(FormLoadTest, TheFourStartUpStatesWithAndWithoutASection) {
     bool blocked;
     bool activate;
   } states[] = {
-      {std::string(kReady), "", false, true},
-      {std::string(kReady), section, false, true},
-      {std::string(kReady) + std::string(kAlready), section, true, false},
-      {std::string(kReady), "", true, true},
-      {std::string(kReady), cleaned, true, true},
+      {std::string(kReadyToProtect), "", false, true},
+      {std::string(kReadyToProtect), section, false, true},
+      {std::string(kReadyToProtect) + std::string(kAlreadyFunctioning), section, true, false},
+      {std::string(kReadyToProtect), "", true, true},
+      {std::string(kReadyToProtect), cleaned, true, true},
       {std::string(kLabel3Created), std::nullopt, false, false},
       {std::string(kLabel3Created), std::nullopt, true, false},
   };
@@ -65,8 +63,8 @@ TEST_F(FormLoadTest, TheFourStartUpStatesWithAndWithoutASection) {
     EXPECT_EQ(window.Caption(Label::Label3), state.status);
     EXPECT_EQ(window.command2_enabled, state.activate) << state.status;
     EXPECT_EQ(hosts_file, state.hosts ? windows.Join("hosts") : "");
-    EXPECT_EQ(window.Caption(Label::Label1), "TSL Version: 2.0.1");
-    EXPECT_EQ(window.Caption(Label::Label2), "Tracking servers blocked: ");
+    EXPECT_EQ(window.Caption(Label::Label1), std::string(kVersionCaption) + TSL_DISPLAY_VERSION);
+    EXPECT_EQ(window.Caption(Label::Label2), kServersCaption);
   }
 }
 
@@ -80,7 +78,7 @@ TEST_F(FormLoadTest, OnlyTheExactTextOneMeansBlocked) {
     Set("Blocked", blocked);
     WindowState window;
     Form_Load(machine_, hosts_file_, window);
-    EXPECT_EQ(window.Caption(Label::Label3), kReady);
+    EXPECT_EQ(window.Caption(Label::Label3), kReadyToProtect);
     EXPECT_TRUE(window.command2_enabled);
   }
 }
@@ -88,7 +86,7 @@ TEST_F(FormLoadTest, OnlyTheExactTextOneMeansBlocked) {
 TEST_F(FormLoadTest, TheServersCountIsShownUnchanged) {
   RegistrySaveString(registry_, kHkeyLocalMachine, kSettingsKey, "Servers", "42");
   Load();
-  EXPECT_EQ(window_.Caption(Label::Label2), "Tracking servers blocked: 42");
+  EXPECT_EQ(window_.Caption(Label::Label2), std::string(kServersCaption) + "42");
 }
 
 }  // namespace

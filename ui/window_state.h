@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "protection/window_parts.h"
-#include "ui/captions.h"
+#include "protection/window_texts.h"
 
 namespace tsl {
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "ui/captions.h"
+#include "protection/window_texts.h"
 
 namespace tsl {
 

@@ -1,7 +1,7 @@
 #include "ui/win32/frm_main.h"
 
 #include "resources/resource_ids.h"
-#include "ui/captions.h"
+#include "protection/window_texts.h"
 #include "ui/failure_report.h"
 #include "ui/form_load.h"
 #include "ui/win32/controls.h"

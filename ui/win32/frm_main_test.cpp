@@ -9,10 +9,11 @@
 #include <thread>
 #include <vector>
 
+#include "build_facts.h"
 #include "protection/operation_lock.h"
 #include "protection/real_file_system.h"
 #include "testsupport/test_support.h"
-#include "ui/captions.h"
+#include "protection/window_texts.h"
 #include "ui/win32/controls.h"
 #include "ui/win32/dpi.h"
 #include "ui/win32/window_helpers.h"
@@ -39,8 +40,10 @@ std::string ClassOf(HWND window) {
   return name;
 }
 
-// Writes what the window's client area shows as a 24-bit BMP, for people to look at.
-void SaveScreenshot(HWND window, const std::string& path) {
+// Writes what the window's client area shows as a 24-bit BMP, for people to look at, beside
+// the test program in the build folder, wherever the test is started from.
+void SaveScreenshot(HWND window, const std::string& name) {
+  const std::string path = ExecutableFolder() + "\\" + name;
   RECT client;
   GetClientRect(window, &client);
   const int width = client.right;
@@ -94,7 +97,7 @@ class FrmMainTest : public ::testing::Test {
 TEST_F(FrmMainTest, AFixedDialogFrameWithNoTaskbarButton) {
   Open();
   const HWND window = form_.window();
-  EXPECT_EQ(WindowText(window), "Tessaline");
+  EXPECT_EQ(WindowText(window), kAppTitle);
   const LONG style = GetWindowLongA(window, GWL_STYLE);
   EXPECT_EQ(style & (WS_CAPTION | WS_SYSMENU), WS_CAPTION | WS_SYSMENU);
   EXPECT_EQ(style & (WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX), 0);
@@ -115,23 +118,20 @@ TEST_F(FrmMainTest, EveryControlStandsInItsPlace) {
   const struct {
     ControlId id;
     const char* window_class;
-    const char* caption;
+    std::string caption;
     RECT place;
   } expected[] = {
       {kPicture2, "TessalinePictureBox", "", {0, 0, 393, 153}},
       {kPicture1, "TessalinePictureBox", "", {24, 8, 367, 141}},
       {kFrame1, "TessalineFrame", "Step 1: Locate Files TSL Needs to Alter", {8, 168, 385, 225}},
-      {kLabel3,
-       "Static",
-       "Your system has been analyzed and is ready to be protected.",
-       {16, 184, 377, 217}},
+      {kLabel3, "Static", std::string(kReadyToProtect), {16, 184, 377, 217}},
       {kFrame2, "TessalineFrame", "Step 2", {8, 232, 385, 289}},
       {kCommand2, "Button", "Activate", {80, 256, 193, 281}},
       {kCommand3, "Button", "Deactivate", {200, 256, 313, 281}},
       {kCommand4, "Button", "Exit", {288, 296, 377, 321}},
       {kFrame3, "TessalineFrame", "TSL Info Center", {8, 320, 385, 385}},
-      {kLabel1, "Static", "TSL Version: 2.0.1", {16, 344, 209, 361}},
-      {kLabel2, "Static", "Tracking servers blocked: ", {16, 360, 201, 377}},
+      {kLabel1, "Static", std::string(kVersionCaption) + TSL_DISPLAY_VERSION, {16, 344, 209, 361}},
+      {kLabel2, "Static", std::string(kServersCaption), {16, 360, 201, 377}},
   };
   for (const auto& control : expected) {
     const HWND child = Control(control.id);
@@ -207,11 +207,9 @@ TEST_F(FrmMainTest, TheStartUpStateShowsInTheWindow) {
   RegistrySaveString(registry_, kHkeyLocalMachine, kSettingsKey, "Blocked", "1");
   RegistrySaveString(registry_, kHkeyLocalMachine, kSettingsKey, "Servers", "385");
   Open();
-  EXPECT_EQ(WindowText(Control(kLabel3)),
-            "TSL could not locate the file(s) it needs to activate protection. Please email "
-            "support@tessaline.org for help.")
+  EXPECT_EQ(WindowText(Control(kLabel3)), kLabel3Created)
       << "with no hosts file there is no block section, so protection is not on";
-  EXPECT_EQ(WindowText(Control(kLabel2)), "Tracking servers blocked: 385");
+  EXPECT_EQ(WindowText(Control(kLabel2)), std::string(kServersCaption) + "385");
   EXPECT_FALSE(Enabled(kCommand2));
   EXPECT_TRUE(Enabled(kCommand3));
   EXPECT_TRUE(Enabled(kCommand4));
@@ -223,14 +221,13 @@ TEST_F(FrmMainTest, TheButtonsTurnProtectionOnAndOff) {
   Open();
   SetFocus(Control(kCommand2));
   Click(kCommand2);
-  EXPECT_EQ(WindowText(Control(kLabel3)), "Protection activated successfuly.");
+  EXPECT_EQ(WindowText(Control(kLabel3)), kActivated);
   EXPECT_FALSE(Enabled(kCommand2));
   EXPECT_NE(GetFocus(), Control(kCommand2));
   EXPECT_NE(testing::ReadBytes(hosts_).find("127.0.0.1     b.example\r\n"), std::string::npos);
 
   Click(kCommand3);
-  EXPECT_EQ(WindowText(Control(kLabel3)),
-            "Protection turned-off successfuly. Your machine is now vulnerable to email bugs.");
+  EXPECT_EQ(WindowText(Control(kLabel3)), kDeactivated);
   EXPECT_TRUE(Enabled(kCommand2));
   EXPECT_EQ(testing::ReadBytes(hosts_), "127.0.0.1 localhost\r\n");
   EXPECT_TRUE(message_boxes.empty());
@@ -241,10 +238,8 @@ TEST_F(FrmMainTest, DeactivatingWithoutABackupShowsTheInformationBox) {
   Click(kCommand3);
   ASSERT_EQ(message_boxes.size(), 1U);
   EXPECT_EQ(message_boxes[0].owner, form_.window());
-  EXPECT_EQ(message_boxes[0].text,
-            "An error occured while trying to restore your settings. Back-up file not found or is "
-            "corrupted.");
-  EXPECT_EQ(message_boxes[0].title, "Tessaline");
+  EXPECT_EQ(message_boxes[0].text, kNoBackup);
+  EXPECT_EQ(message_boxes[0].title, kAppTitle);
   EXPECT_EQ(message_boxes[0].type, static_cast<UINT>(MB_OK | MB_ICONINFORMATION));
   EXPECT_TRUE(IsWindow(form_.window()));
 }
@@ -256,7 +251,7 @@ TEST_F(FrmMainTest, AFailingStepIsReportedAndEndsTheProgram) {
   ASSERT_EQ(message_boxes.size(), 1U);
   EXPECT_NE(message_boxes[0].text.find(app_.Join("data.dat")), std::string::npos)
       << message_boxes[0].text;
-  EXPECT_EQ(message_boxes[0].title, "Tessaline");
+  EXPECT_EQ(message_boxes[0].title, kAppTitle);
   EXPECT_EQ(message_boxes[0].type, static_cast<UINT>(MB_OK | MB_ICONERROR));
   EXPECT_FALSE(IsWindow(form_.window()));
   EXPECT_EQ(RunMessageLoop(form_), 1);
@@ -292,7 +287,7 @@ TEST_F(FrmMainTest, TheFailureReportOutlastsACloseOrQuitThatCameInMeanwhile) {
       HWND box = nullptr;
       for (int i = 0; i < 1000 && box == nullptr; ++i) {
         std::this_thread::sleep_for(10ms);
-        box = FindWindowA("#32770", "Tessaline");
+        box = FindWindowA("#32770", kAppTitle.data());
       }
       if (box == nullptr) return;
       shown = true;
@@ -335,8 +330,7 @@ TEST_F(FrmMainTest, EnterAndEscapeOnAPictureDoNothing) {
   }
   EXPECT_TRUE(IsWindow(form_.window()));
   EXPECT_TRUE(message_boxes.empty());
-  EXPECT_EQ(WindowText(Control(kLabel3)),
-            "Your system has been analyzed and is ready to be protected.");
+  EXPECT_EQ(WindowText(Control(kLabel3)), kReadyToProtect);
   EXPECT_FALSE(testing::PathExists(app_.Join("host.bak")));
 }
 
@@ -409,13 +403,11 @@ TEST_F(FrmMainDpiTest, EveryPlaceAndFontFollowsTheDpi) {
   EXPECT_EQ(GetFocus(), Control(kPicture1));
   EXPECT_EQ(GetNextDlgTabItem(form_.window(), Control(kPicture2), FALSE), Control(kCommand2));
   Click(kCommand2);
-  EXPECT_EQ(WindowText(Control(kLabel3)), "Protection activated successfuly.");
+  EXPECT_EQ(WindowText(Control(kLabel3)), kActivated);
   EXPECT_EQ(GetNextDlgTabItem(form_.window(), Control(kPicture2), FALSE), Control(kCommand3));
 
   // The longest status text: what fits at 96 dpi fits at this DPI too.
-  form_.SetCaption(Label::Label3,
-                   std::string(kLabel3Created) +
-                       " However, it appears that TSL is already functioning on this computer.");
+  form_.SetCaption(Label::Label3, std::string(kLabel3Created) + std::string(kAlreadyFunctioning));
   const auto height = [](int at) {
     const RECT place = ControlRect(SpecOf(kLabel3), at);
     return place.bottom - place.top;
@@ -450,7 +442,7 @@ TEST_F(FrmMainDpiTest, AMoveToAnotherMonitorLaysTheWindowOutAgain) {
     ExpectLaidOutAt(dpi);
   }
   Click(kCommand2);
-  EXPECT_EQ(WindowText(Control(kLabel3)), "Protection activated successfuly.");
+  EXPECT_EQ(WindowText(Control(kLabel3)), kActivated);
 }
 
 }  // namespace

@@ -7,7 +7,7 @@
 #include "protection/real_file_system.h"
 #include "settings/registry.h"
 #include "support/win32_handle.h"
-#include "ui/captions.h"
+#include "protection/window_texts.h"
 #include "ui/failure_report.h"
 #include "ui/win32/frm_main.h"
 
