@@ -122,7 +122,7 @@ bool BlocksAny(std::string_view hosts, const std::set<std::string>& names) {
 std::string FuzzLockPath() {
   namespace fs = std::filesystem;
   static const fs::path folder = [] {
-    const fs::path made = fs::temp_directory_path() / "tessaline-fuzz-lock";
+    fs::path made = fs::temp_directory_path() / "tessaline-fuzz-lock";
     fs::create_directories(made);
     fs::permissions(made, fs::perms::owner_all);
     return made;

@@ -10,6 +10,7 @@
 
 #include "build_facts.h"
 #include "protection/block_section.h"
+#include "protection/lock_file.h"
 #include "protection/protection.h"
 #include "protection/real_file_system.h"
 #include "resources/version.h"
@@ -24,6 +25,12 @@
 
 namespace tsl {
 namespace {
+
+// The folder of the machine's operation lock.
+std::string LockFolder() {
+  const std::string lock = SystemLockPath();
+  return lock.substr(0, lock.find_last_of('\\'));
+}
 
 constexpr std::string_view kUninstallKey =
     "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tessaline";
@@ -408,7 +415,7 @@ TEST_F(InstallerTest, TheUninstallerDeactivatesThroughTheConsoleProgram) {
     EXPECT_NE(expected.find("10.0.0.6 printer\r\n"), std::string::npos) << "the added line stays";
     EXPECT_EQ(expected.find("#email snoop protection"), std::string::npos);
     EXPECT_TRUE(Gone(folder)) << "Blocked: " << blocked;
-    EXPECT_FALSE(testing::PathExists(std::string(std::getenv("ProgramData")) + "\\Tessaline"))
+    EXPECT_FALSE(testing::PathExists(LockFolder()))
         << "the machine's lock goes with the program";
     testing::WriteBytes(hosts_, original_hosts_);
   }

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "protection/block_section.h"
+#include "protection/lock_file.h"
 #include "protection/real_file_system.h"
 #include "resources/version.h"
 #include "settings/registry.h"
@@ -27,6 +28,12 @@
 
 namespace tsl {
 namespace {
+
+// The folder of the machine's operation lock.
+std::string LockFolder() {
+  const std::string lock = SystemLockPath();
+  return lock.substr(0, lock.find_last_of('\\'));
+}
 
 constexpr std::string_view kSetupUninstallKey =
     "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tessaline";
@@ -277,7 +284,7 @@ std::vector<Case> Cases() {
          for (const char* bookkeeping : {"host.sec", "host.bak.000001"}) {
            EXPECT_FALSE(m.Installed(bookkeeping)) << bookkeeping;
          }
-         EXPECT_FALSE(testing::PathExists(std::string(std::getenv("ProgramData")) + "\\Tessaline"))
+         EXPECT_FALSE(testing::PathExists(LockFolder()))
              << "the machine's lock goes with the program";
        }},
       {"ARemovalWhoseDeactivationFailsRemovesNothing",

@@ -179,8 +179,9 @@ TEST_F(FrmMainTest, OverlappingControlsLieInFront) {
 }
 
 TEST_F(FrmMainTest, TheFocusStartsOnTheBannerAndTabSkipsADisabledActivate) {
-  testing::WriteBytes(hosts_, "127.0.0.1 localhost\r\n\r\n#email snoop protection \r\n"
-                              "127.0.0.1     a.example\r\n\r\n");
+  testing::WriteBytes(hosts_,
+                      "127.0.0.1 localhost\r\n\r\n#email snoop protection \r\n"
+                      "127.0.0.1     a.example\r\n\r\n");
   RegistrySaveString(registry_, kHkeyLocalMachine, kSettingsKey, "Blocked", "1");
   Open();
   EXPECT_EQ(GetFocus(), Control(kPicture1));
