@@ -10,7 +10,6 @@
 
 #include "build_facts.h"
 #include "protection/block_section.h"
-#include "protection/lock_file.h"
 #include "protection/protection.h"
 #include "protection/real_file_system.h"
 #include "resources/version.h"
@@ -26,61 +25,12 @@
 namespace tsl {
 namespace {
 
-// The folder of the machine's operation lock.
-std::string LockFolder() {
-  const std::string lock = SystemLockPath();
-  return lock.substr(0, lock.find_last_of('\\'));
-}
-
 constexpr std::string_view kUninstallKey =
     "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tessaline";
 
 std::string SetupProgram() { return "tessaline-setup-" + VersionText() + ".exe"; }
 // The same installer with installer/next_list.dat as its block list.
 constexpr std::string_view kNextListSetup = "installer\\next-list\\tessaline-setup.exe";
-
-// A command line started, to be waited for.
-class Started {
- public:
-  explicit Started(const std::string& command) {
-    std::string command_line = command;  // CreateProcessA may write to it
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    if (!CreateProcessA(nullptr, command_line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process)) {
-      ADD_FAILURE() << "cannot start " << command_line;
-      return;
-    }
-    process_.reset(process.hProcess);
-    thread_.reset(process.hThread);
-    id_ = process.dwProcessId;
-  }
-
-  // One that a failed test left running goes, so that it holds no file of the next test.
-  ~Started() {
-    if (process_.valid() && WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT) {
-      TerminateProcess(process_.get(), 1);
-      WaitForSingleObject(process_.get(), 30'000);
-    }
-  }
-  Started(const Started&) = delete;
-  Started& operator=(const Started&) = delete;
-
-  [[nodiscard]] DWORD id() const { return id_; }
-  // Its exit status.
-  DWORD Wait() {
-    return process_.valid() ? testing::ExitStatusWithin(process_.get(), 120'000) : ~0U;
-  }
-
- private:
-  UniqueNullableHandle process_;
-  UniqueNullableHandle thread_;
-  DWORD id_ = 0;
-};
-
-// Runs a command line and waits for it; returns its exit status.
-DWORD RunAndWait(const std::string& command) { return Started(command).Wait(); }
 
 template <typename Condition>
 bool WaitFor(Condition condition) {
@@ -210,10 +160,10 @@ class InstallerTest : public ::testing::Test {
   std::string InstallFolder() const {
     return RegistryGetString(*registry_, kHkeyLocalMachine, kUninstallKey, "InstallLocation", "");
   }
-  void Install() { ASSERT_EQ(RunAndWait(SetupProgram() + " /S"), 0U); }
+  void Install() { ASSERT_EQ(testing::RunAndWait(SetupProgram() + " /S"), 0U); }
   // The installed console program's exit status for one command.
   DWORD Cli(const std::string& command) const {
-    return RunAndWait("\"" + InstallFolder() + "\\tessaline-cli.exe\" " + command);
+    return testing::RunAndWait("\"" + InstallFolder() + "\\tessaline-cli.exe\" " + command);
   }
   // The entries the installed block list makes, which the hosts file holds while
   // protection is on.
@@ -226,8 +176,8 @@ class InstallerTest : public ::testing::Test {
   // Runs the Add/Remove entry's quiet uninstall command, as winget and Intune do; returns its
   // status.
   DWORD QuietUninstall() const {
-    return RunAndWait(RegistryGetString(*registry_, kHkeyLocalMachine, kUninstallKey,
-                                        "QuietUninstallString", ""));
+    return testing::RunAndWait(RegistryGetString(*registry_, kHkeyLocalMachine, kUninstallKey,
+                                                 "QuietUninstallString", ""));
   }
   void Uninstall() {
     const std::string folder = InstallFolder();
@@ -276,7 +226,7 @@ TEST_F(InstallerTest, InstallActivateAndUninstallLeaveTheHostsFileAsItWas) {
 }
 
 TEST_F(InstallerTest, ASilentInstallWithActivateTurnsProtectionOn) {
-  ASSERT_EQ(RunAndWait(SetupProgram() + " /S /ACTIVATE"), 0U);
+  ASSERT_EQ(testing::RunAndWait(SetupProgram() + " /S /ACTIVATE"), 0U);
   EXPECT_EQ(Setting("Blocked"), "1");
   EXPECT_TRUE(HoldsEntries(InstalledEntries()));
   EXPECT_EQ(testing::ReadBytes(InstallFolder() + "\\host.bak"), original_hosts_)
@@ -284,7 +234,7 @@ TEST_F(InstallerTest, ASilentInstallWithActivateTurnsProtectionOn) {
   EXPECT_EQ(Cli("state"), 0U);
 
   // Already on: the install refreshes the section and succeeds.
-  ASSERT_EQ(RunAndWait(SetupProgram() + " /S /ACTIVATE"), 0U);
+  ASSERT_EQ(testing::RunAndWait(SetupProgram() + " /S /ACTIVATE"), 0U);
   EXPECT_EQ(Cli("state"), 0U);
   EXPECT_EQ(testing::ReadBytes(InstallFolder() + "\\host.bak"), original_hosts_);
 
@@ -296,8 +246,8 @@ TEST_F(InstallerTest, ASilentInstallWithActivateTurnsProtectionOn) {
 // then finds protection on, which is what it was asked for.
 TEST_F(InstallerTest, TwoInstallsThatTurnProtectionOnAtOnceBothSucceed) {
   for (int attempt = 0; attempt < 3; ++attempt) {
-    Started first(SetupProgram() + " /S /ACTIVATE");
-    Started second(SetupProgram() + " /S /ACTIVATE");
+    testing::Started first(SetupProgram() + " /S /ACTIVATE");
+    testing::Started second(SetupProgram() + " /S /ACTIVATE");
     EXPECT_EQ(first.Wait(), 0U) << "attempt " << attempt;
     EXPECT_EQ(second.Wait(), 0U) << "attempt " << attempt;
     EXPECT_EQ(Cli("state"), 0U);
@@ -309,7 +259,7 @@ TEST_F(InstallerTest, TwoInstallsThatTurnProtectionOnAtOnceBothSucceed) {
 // The window that the finish page starts opens on protection already on, its Activate
 // button disabled.
 TEST_F(InstallerTest, TheFinishPageTurnsProtectionOnBeforeItStartsTheWindow) {
-  Started setup(SetupProgram());
+  testing::Started setup(SetupProgram());
   Press(WindowShowing(setup.id(), "License Agreement"), IDOK);
   const HWND finish = WindowShowing(setup.id(), "Turn protection on");
   SendMessageA(ControlWithText(finish, "Turn protection on"), BM_SETCHECK, BST_CHECKED, 0);
@@ -346,7 +296,7 @@ class HostsFileHeldOpen {
 TEST_F(InstallerTest, AnActivationThatFailsLeavesTheProgramInstalledWithStatusFive) {
   {
     const HostsFileHeldOpen held(hosts_);
-    EXPECT_EQ(RunAndWait(SetupProgram() + " /S /ACTIVATE"), 5U);
+    EXPECT_EQ(testing::RunAndWait(SetupProgram() + " /S /ACTIVATE"), 5U);
   }
   const std::string folder = InstallFolder();
   ASSERT_FALSE(folder.empty());
@@ -357,11 +307,11 @@ TEST_F(InstallerTest, AnActivationThatFailsLeavesTheProgramInstalledWithStatusFi
 }
 
 TEST_F(InstallerTest, AnUpgradeWhileProtectionIsOnBlocksTheNewList) {
-  ASSERT_EQ(RunAndWait(SetupProgram() + " /S /ACTIVATE"), 0U);
+  ASSERT_EQ(testing::RunAndWait(SetupProgram() + " /S /ACTIVATE"), 0U);
   const std::string first_list = InstalledEntries();
   ASSERT_TRUE(HoldsEntries(first_list));
 
-  ASSERT_EQ(RunAndWait(std::string(kNextListSetup) + " /S"), 0U);
+  ASSERT_EQ(testing::RunAndWait(std::string(kNextListSetup) + " /S"), 0U);
   const std::string next_list = InstalledEntries();
   ASSERT_NE(next_list, first_list);
   EXPECT_TRUE(HoldsEntries(next_list)) << testing::ReadBytes(hosts_);
@@ -376,7 +326,7 @@ TEST_F(InstallerTest, AnUpgradeWhileProtectionIsOnBlocksTheNewList) {
 
 TEST_F(InstallerTest, AnUpgradeWhileProtectionIsOffLeavesItOff) {
   Install();
-  ASSERT_EQ(RunAndWait(std::string(kNextListSetup) + " /S"), 0U);
+  ASSERT_EQ(testing::RunAndWait(std::string(kNextListSetup) + " /S"), 0U);
   EXPECT_EQ(testing::ReadBytes(hosts_), original_hosts_);
   EXPECT_NE(Setting("Blocked"), "1");
   EXPECT_EQ(Cli("state"), 4U);
@@ -404,7 +354,7 @@ std::string DeactivatedCopy(const std::string& hosts, const std::string& backup)
 // included, and the program's folder goes with the backup's history.
 TEST_F(InstallerTest, TheUninstallerDeactivatesThroughTheConsoleProgram) {
   for (const char* blocked : {"1", ""}) {
-    ASSERT_EQ(RunAndWait(SetupProgram() + " /S /ACTIVATE"), 0U);
+    ASSERT_EQ(testing::RunAndWait(SetupProgram() + " /S /ACTIVATE"), 0U);
     const std::string folder = InstallFolder();
     testing::WriteBytes(hosts_, testing::ReadBytes(hosts_) + "10.0.0.6 printer\r\n");
     testing::WriteBytes(folder + "\\host.bak.000001", "an earlier backup");
@@ -415,14 +365,14 @@ TEST_F(InstallerTest, TheUninstallerDeactivatesThroughTheConsoleProgram) {
     EXPECT_NE(expected.find("10.0.0.6 printer\r\n"), std::string::npos) << "the added line stays";
     EXPECT_EQ(expected.find("#email snoop protection"), std::string::npos);
     EXPECT_TRUE(Gone(folder)) << "Blocked: " << blocked;
-    EXPECT_FALSE(testing::PathExists(LockFolder()))
+    EXPECT_FALSE(testing::PathExists(testing::SystemLockFolder()))
         << "the machine's lock goes with the program";
     testing::WriteBytes(hosts_, original_hosts_);
   }
 }
 
 TEST_F(InstallerTest, AnUninstallWhoseDeactivationFailsRemovesNothing) {
-  ASSERT_EQ(RunAndWait(SetupProgram() + " /S /ACTIVATE"), 0U);
+  ASSERT_EQ(testing::RunAndWait(SetupProgram() + " /S /ACTIVATE"), 0U);
   const std::string folder = InstallFolder();
   const std::string protected_hosts = testing::ReadBytes(hosts_);
   {
@@ -466,29 +416,31 @@ TEST_F(InstallerTest, ABackupThatWasNotRestoredIsKept) {
 
 TEST_F(InstallerTest, OnlyAFolderBelowProgramFilesIsTaken) {
   const std::string elsewhere = SystemWindowsDirectory().substr(0, 3) + "Tessaline";
-  EXPECT_EQ(RunAndWait(SetupProgram() + " /S /D=" + elsewhere), 2U);
+  EXPECT_EQ(testing::RunAndWait(SetupProgram() + " /S /D=" + elsewhere), 2U);
   EXPECT_FALSE(testing::PathExists(elsewhere + "\\tessaline.exe"));
   EXPECT_EQ(InstallFolder(), "");
   char program_files[MAX_PATH] = {};
   ASSERT_GT(GetEnvironmentVariableA("ProgramW6432", program_files, MAX_PATH), 0U);
-  EXPECT_EQ(RunAndWait(SetupProgram() + " /S /D=" + program_files + "\\Tessaline\\..\\..\\Evil"),
-            2U)
+  EXPECT_EQ(
+      testing::RunAndWait(SetupProgram() + " /S /D=" + program_files + "\\Tessaline\\..\\..\\Evil"),
+      2U)
       << "a path that leads out of Program Files";
 
   // An upgrade goes where the program is: another folder is refused, not ignored.
   Install();
   const std::string folder = InstallFolder();
-  EXPECT_EQ(RunAndWait(SetupProgram() + " /S /D=" + elsewhere), 2U);
-  EXPECT_EQ(RunAndWait(SetupProgram() + " /S /D=" + program_files + "\\Other"), 2U);
+  EXPECT_EQ(testing::RunAndWait(SetupProgram() + " /S /D=" + elsewhere), 2U);
+  EXPECT_EQ(testing::RunAndWait(SetupProgram() + " /S /D=" + program_files + "\\Other"), 2U);
   EXPECT_FALSE(testing::PathExists(elsewhere));
   EXPECT_FALSE(testing::PathExists(std::string(program_files) + "\\Other"));
-  EXPECT_EQ(RunAndWait(SetupProgram() + " /S /D=" + folder + "\\"), 0U) << "the program's own";
+  EXPECT_EQ(testing::RunAndWait(SetupProgram() + " /S /D=" + folder + "\\"), 0U)
+      << "the program's own";
   EXPECT_EQ(InstallFolder(), folder);
 }
 
 // Protection on and no backup: a silent uninstall changes nothing and says so by its status.
 TEST_F(InstallerTest, AnUninstallThatWouldLeaveTheBlockSectionForGoodIsRefused) {
-  ASSERT_EQ(RunAndWait(SetupProgram() + " /S /ACTIVATE"), 0U);
+  ASSERT_EQ(testing::RunAndWait(SetupProgram() + " /S /ACTIVATE"), 0U);
   const std::string folder = InstallFolder();
   std::remove((folder + "\\host.bak").c_str());
   const std::string protected_hosts = testing::ReadBytes(hosts_);
@@ -498,7 +450,7 @@ TEST_F(InstallerTest, AnUninstallThatWouldLeaveTheBlockSectionForGoodIsRefused) 
   EXPECT_EQ(testing::ReadBytes(hosts_), protected_hosts);
 
   // Asked, the user who just presses Enter keeps the program and the section.
-  Started uninstall("\"" + folder + "\\uninstall.exe\" _?=" + folder);
+  testing::Started uninstall("\"" + folder + "\\uninstall.exe\" _?=" + folder);
   Press(WindowShowing(uninstall.id(), "&Uninstall"), IDOK);
   const HWND question = WindowShowing(uninstall.id(), "Uninstall anyway?");
   EXPECT_EQ(DefaultButton(question), IDCANCEL);
@@ -515,7 +467,7 @@ TEST_F(InstallerTest, NeitherSetupNorUninstallRunsUnderARunningProgram) {
 
   const UniqueNullableHandle running(OpenMutexA(SYNCHRONIZE, FALSE, TSL_RUNNING_MUTEX));
   EXPECT_TRUE(running.valid()) << "the program holds its mutex";
-  EXPECT_EQ(RunAndWait(SetupProgram() + " /S"), 4U);
+  EXPECT_EQ(testing::RunAndWait(SetupProgram() + " /S"), 4U);
   EXPECT_EQ(QuietUninstall(), 4U);
   EXPECT_TRUE(testing::PathExists(folder + "\\tessaline.exe"));
 

@@ -17,23 +17,17 @@
 #include <vector>
 
 #include "protection/block_section.h"
-#include "protection/lock_file.h"
 #include "protection/real_file_system.h"
 #include "resources/version.h"
 #include "settings/registry.h"
 #include "support/win32_handle.h"
 #include "testsupport/exit_status_win32.h"
+#include "testsupport/test_machine.h"
 #include "testsupport/test_support.h"
 #include "ui/form_load.h"
 
 namespace tsl {
 namespace {
-
-// The folder of the machine's operation lock.
-std::string LockFolder() {
-  const std::string lock = SystemLockPath();
-  return lock.substr(0, lock.find_last_of('\\'));
-}
 
 constexpr std::string_view kSetupUninstallKey =
     "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tessaline";
@@ -41,21 +35,6 @@ constexpr std::string_view kPolicyKey = "SOFTWARE\\Policies\\Orrindale\\Tessalin
 constexpr std::string_view kNextPackage = "installer\\next-list\\tessaline-next.msi";
 std::string Package() { return "tessaline-" + VersionText() + "-x64.msi"; }
 std::string SetupProgram() { return "tessaline-setup-" + VersionText() + ".exe"; }
-
-DWORD RunAndWait(const std::string& command) {
-  std::string command_line = command;  // CreateProcessA may write to it
-  STARTUPINFOA startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process{};
-  if (!CreateProcessA(nullptr, command_line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                      &startup, &process)) {
-    ADD_FAILURE() << "cannot start " << command_line;
-    return ~0U;
-  }
-  const UniqueHandle process_handle(process.hProcess);
-  const UniqueHandle thread_handle(process.hThread);
-  return testing::ExitStatusWithin(process_handle.get(), 180'000);
-}
 
 // The version of the later package the upgrade tests install.
 std::string NextVersion() {
@@ -89,7 +68,7 @@ struct Outcome {
 Outcome Msiexec(const std::string& arguments) {
   const testing::TempDir folder;
   const std::string log = folder.Join("msiexec.log");
-  const DWORD status = RunAndWait("msiexec " + arguments + " /qn /l*v \"" + log + "\"");
+  const DWORD status = testing::RunAndWait("msiexec " + arguments + " /qn /l*v \"" + log + "\"");
   return {status, testing::PathExists(log) ? testing::ReadBytes(log) : ""};
 }
 
@@ -168,7 +147,7 @@ class Machine : public ::testing::TestWithParam<Case> {
   }
   void RemoveSetupProgram() const {
     const std::string folder = SetupProgramFolder();
-    EXPECT_EQ(RunAndWait("\"" + folder + "\\uninstall.exe\" /S _?=" + folder), 0U);
+    EXPECT_EQ(testing::RunAndWait("\"" + folder + "\\uninstall.exe\" /S _?=" + folder), 0U);
     std::remove((folder + "\\uninstall.exe").c_str());
     RemoveDirectoryA(folder.c_str());
   }
@@ -176,7 +155,7 @@ class Machine : public ::testing::TestWithParam<Case> {
     ASSERT_EQ(Msiexec("/i " + Package() + " " + arguments).status, 0U);
   }
   DWORD Cli(const std::string& command) const {
-    return RunAndWait("\"" + folder_ + "\\tessaline-cli.exe\" " + command);
+    return testing::RunAndWait("\"" + folder_ + "\\tessaline-cli.exe\" " + command);
   }
   std::string Hosts() const { return testing::ReadBytes(hosts_); }
   bool HoldsEntriesOf(const std::string& list) const {
@@ -284,7 +263,7 @@ std::vector<Case> Cases() {
          for (const char* bookkeeping : {"host.sec", "host.bak.000001"}) {
            EXPECT_FALSE(m.Installed(bookkeeping)) << bookkeeping;
          }
-         EXPECT_FALSE(testing::PathExists(LockFolder()))
+         EXPECT_FALSE(testing::PathExists(testing::SystemLockFolder()))
              << "the machine's lock goes with the program";
        }},
       {"ARemovalWhoseDeactivationFailsRemovesNothing",
@@ -319,8 +298,8 @@ std::vector<Case> Cases() {
        }},
       {"ThePackageRefusesBesideTheSetupProgram",
        // Wine logs no launch condition's message; scripts/test-msi reads it in the table.
-       [](Machine&) { ASSERT_EQ(RunAndWait(SetupProgram() + " /S"), 0U); }, InstallPackage, false,
-       ERROR_INSTALL_FAILURE, "LaunchConditions. Return value 0",
+       [](Machine&) { ASSERT_EQ(testing::RunAndWait(SetupProgram() + " /S"), 0U); }, InstallPackage,
+       false, ERROR_INSTALL_FAILURE, "LaunchConditions. Return value 0",
        [](Machine& m) {
          EXPECT_TRUE(Machine::MsiProduct().empty());
          EXPECT_TRUE(m.Installed("uninstall.exe"));
@@ -328,7 +307,7 @@ std::vector<Case> Cases() {
       // The refused setup program leaves the product whole: it is removed as ever.
       {"TheSetupProgramRefusesBesideThePackage", [](Machine& m) { m.Install(); },
        [](Machine&) {
-         EXPECT_EQ(RunAndWait(SetupProgram() + " /S"), 7U);
+         EXPECT_EQ(testing::RunAndWait(SetupProgram() + " /S"), 7U);
          return "/x " + Package();
        },
        false, 0, nullptr,

@@ -101,7 +101,8 @@ class CrashTest : public ::testing::Test {
   }
   void ExpectNoTemporaryCopies() const {
     EXPECT_EQ(Entries(windows_.path()), std::vector<std::string>{"hosts"});
-    EXPECT_EQ(AppFiles(), (std::vector<std::string>{"data.dat", "host.bak", "host.sec", "tessaline.lock"}));
+    EXPECT_EQ(AppFiles(),
+              (std::vector<std::string>{"data.dat", "host.bak", "host.sec", "tessaline.lock"}));
     EXPECT_EQ(Entries(state_.path()), std::vector<std::string>{"registry.reg"});
   }
 

@@ -14,6 +14,7 @@
 #include "support/temporary_name.h"
 #include "support/win32_ansi_path.h"
 #include "support/win32_handle.h"
+#include "testsupport/exit_status_win32.h"
 #include "testsupport/test_support.h"
 
 namespace tsl {
@@ -35,18 +36,10 @@ TEST(ExecutableFolderChild, Report) {
   testing::WriteBytes(report, found);
 }
 
-std::wstring Wide(const std::string& ansi) {
-  std::wstring wide(ansi.size(), L'\0');
-  wide.resize(
-      static_cast<size_t>(MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()),
-                                              wide.data(), static_cast<int>(wide.size()))));
-  return wide;
-}
-
 // Runs a copy of this program from the folder `name` inside `parent` and returns what it
 // found.
 std::string FolderSeenFrom(const testing::TempDir& parent, const std::wstring& name) {
-  const std::wstring folder = Wide(parent.path()) + L"\\" + name;
+  const std::wstring folder = testing::Wide(parent.path()) + L"\\" + name;
   EXPECT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
   wchar_t self[MAX_PATH];
   GetModuleFileNameW(nullptr, self, MAX_PATH);

@@ -1,11 +1,25 @@
-// A started program's exit status, for tests that run the built programs.
+// Programs the tests start (the built programs, the installers, msiexec) and their exit
+// statuses.
 #pragma once
 
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include <string>
+
+#include "support/win32_handle.h"
+
 namespace tsl::testing {
+
+// A path or argument in the ANSI code page, for the wide functions that start programs.
+inline std::wstring Wide(const std::string& ansi) {
+  std::wstring wide(ansi.size(), L'\0');
+  wide.resize(
+      static_cast<size_t>(MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()),
+                                              wide.data(), static_cast<int>(wide.size()))));
+  return wide;
+}
 
 // Waits up to `milliseconds` for the process to end and returns its exit status; a process
 // still running by then is a test failure, with STILL_ACTIVE as its status.
@@ -18,5 +32,46 @@ inline DWORD ExitStatusWithin(HANDLE process, DWORD milliseconds) {
   GetExitCodeProcess(process, &status);
   return status;
 }
+
+// A command line started, to be waited for.
+class Started {
+ public:
+  explicit Started(const std::string& command) {
+    std::string command_line = command;  // CreateProcessA may write to it
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessA(nullptr, command_line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process)) {
+      ADD_FAILURE() << "cannot start " << command_line;
+      return;
+    }
+    process_.reset(process.hProcess);
+    thread_.reset(process.hThread);
+    id_ = process.dwProcessId;
+  }
+
+  // One that a failed test left running goes, so that it holds no file of the next test.
+  ~Started() {
+    if (process_.valid() && WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT) {
+      TerminateProcess(process_.get(), 1);
+      WaitForSingleObject(process_.get(), 30'000);
+    }
+  }
+  Started(const Started&) = delete;
+  Started& operator=(const Started&) = delete;
+
+  [[nodiscard]] DWORD id() const { return id_; }
+  // Its exit status.
+  DWORD Wait() { return process_.valid() ? ExitStatusWithin(process_.get(), 180'000) : ~0U; }
+
+ private:
+  UniqueNullableHandle process_;
+  UniqueNullableHandle thread_;
+  DWORD id_ = 0;
+};
+
+// Runs a command line and waits for it; returns its exit status.
+inline DWORD RunAndWait(const std::string& command) { return Started(command).Wait(); }
 
 }  // namespace tsl::testing

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "protection/lock_file.h"
 #include "protection/operation_lock.h"
 #include "protection/protection.h"
 #include "protection/real_file_system.h"
@@ -19,6 +20,12 @@ class UnusedNameCache final : public NameCache {
 // The operation lock `tessaline.lock` in `folder`.
 inline std::string LockIn(const std::string& folder) {
   return folder + kPathSeparator + std::string(kOperationLockName);
+}
+
+// The folder of the machine's own operation lock.
+inline std::string SystemLockFolder() {
+  const std::string lock = SystemLockPath();
+  return lock.substr(0, lock.rfind(kPathSeparator));
 }
 
 // The lock lies in the AppFolder, as it did before there was one for the machine.

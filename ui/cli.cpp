@@ -5,6 +5,7 @@
 #include <iterator>
 #include <utility>
 
+#include "protection/hosts_file.h"
 #include "protection/protection_state.h"
 #include "ui/failure_report.h"
 #include "ui/form_load.h"
@@ -35,11 +36,12 @@ void PrintStatus(const WindowState& window, std::ostream& out) {
 int Run(const std::string& command, const Machine& machine, std::ostream& out, std::ostream& err) {
   WindowState window;
   std::string hosts_file;
-  Form_Load(machine, hosts_file, window);
-
   if (command == "status" || command == "state") {
-    // The window trusts "Blocked" where it cannot read the files; a script is told instead.
+    // The window trusts "Blocked" where it cannot read the files; a script is told instead,
+    // so the state is had once, failures and all, and the start-up shows it.
+    const bool found = LocateHostsFile(machine.files, hosts_file);
     const ProtectionState state = CurrentProtectionState(machine, hosts_file);
+    ShowStartUpState(machine, found, state == ProtectionState::kOn, window);
     if (command == "status") {
       PrintStatus(window, out);
       return kExitDone;
@@ -47,6 +49,7 @@ int Run(const std::string& command, const Machine& machine, std::ostream& out, s
     out << StateWord(state) << '\n';
     return state == ProtectionState::kOn ? kExitDone : kExitOff;
   }
+  Form_Load(machine, hosts_file, window);
   if (command == "refresh") {
     if (!RefreshProtection(machine, hosts_file, window)) {
       err << "Protection is off; nothing to refresh.\n";

@@ -16,15 +16,7 @@
 namespace tsl {
 namespace {
 
-std::wstring Wide(const std::string& ansi) {
-  std::wstring wide(ansi.size(), L'\0');
-  wide.resize(
-      static_cast<size_t>(MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()),
-                                              wide.data(), static_cast<int>(wide.size()))));
-  return wide;
-}
-
-std::wstring BuiltProgram() { return Wide(ExecutableFolder()) + L"\\tessaline-cli.exe"; }
+std::wstring BuiltProgram() { return testing::Wide(ExecutableFolder()) + L"\\tessaline-cli.exe"; }
 
 // A console program (tessaline-cli.exe, built beside the tests, unless another is named)
 // started with its standard output on a pipe.
@@ -45,7 +37,7 @@ class CliProgram {
     startup.hStdOutput = writer;
     startup.hStdError = writer;
     startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    std::wstring command_line = L"\"" + program + L"\" " + Wide(command);
+    std::wstring command_line = L"\"" + program + L"\" " + testing::Wide(command);
     PROCESS_INFORMATION process{};
     EXPECT_TRUE(CreateProcessW(nullptr, command_line.data(), nullptr, nullptr, TRUE,
                                CREATE_NO_WINDOW, nullptr, nullptr, &startup, &process));
@@ -125,7 +117,7 @@ TEST(CliProgramTest, TheConsoleProgramDoesNotHoldTheWindowsMutex) {
 TEST(CliProgramTest, RunsFromAFolderTheCodePageCannotHoldAndReportsItInUtf8) {
   ASSERT_EQ(GetACP(), 1252U) << "the folder is named for the Western code page";
   const testing::TempDir parent;
-  const std::wstring folder = Wide(parent.path()) + L"\\\u03A9mega";
+  const std::wstring folder = testing::Wide(parent.path()) + L"\\\u03A9mega";
   ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
   const std::wstring program = folder + L"\\tessaline-cli.exe";
   ASSERT_TRUE(CopyFileW(BuiltProgram().c_str(), program.c_str(), TRUE));

@@ -14,12 +14,18 @@ std::string VersionText() {
 }
 
 void Form_Load(const Machine& machine, std::string& hosts_file, WindowParts& window) {
-  if (LocateHostsFile(machine.files, hosts_file)) {
+  const bool found = LocateHostsFile(machine.files, hosts_file);
+  // "Blocked" = "1" alone is not believed: another program may have cleaned the hosts file.
+  ShowStartUpState(machine, found, ProtectionSeemsOn(machine, hosts_file), window);
+}
+
+void ShowStartUpState(const Machine& machine, bool hosts_file_found, bool protection_on,
+                      WindowParts& window) {
+  if (hosts_file_found) {
     window.SetCaption(Label::Label3, std::string(kReadyToProtect));
     window.SetCommand2Enabled(true);
   }
-  // "Blocked" = "1" alone is not believed: another program may have cleaned the hosts file.
-  if (ProtectionSeemsOn(machine, hosts_file)) {
+  if (protection_on) {
     window.SetCaption(Label::Label3,
                       window.Caption(Label::Label3) + std::string(kAlreadyFunctioning));
     window.SetCommand2Enabled(false);

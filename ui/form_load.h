@@ -12,6 +12,11 @@ namespace tsl {
 // writes the status, version and count captions and the activate button's state.
 void Form_Load(const Machine& machine, std::string& hosts_file, WindowParts& window);
 
+// Form_Load's captions and button for a start-up whose state is already known: whether the
+// hosts file was found, and whether protection is on.
+void ShowStartUpState(const Machine& machine, bool hosts_file_found, bool protection_on,
+                      WindowParts& window);
+
 // The version users see: major, minor and revision, dotted.
 std::string VersionText();
 
