@@ -280,22 +280,9 @@ TEST_F(InstallerTest, TheFinishPageTurnsProtectionOnBeforeItStartsTheWindow) {
   EXPECT_EQ(WaitForSingleObject(program.get(), 30'000), WAIT_OBJECT_0);
 }
 
-// Another program holds the hosts file open with no sharing, so every read of it fails.
-class HostsFileHeldOpen {
- public:
-  explicit HostsFileHeldOpen(const std::string& hosts)
-      : file_(CreateFileA(hosts.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                          FILE_ATTRIBUTE_NORMAL, nullptr)) {
-    EXPECT_TRUE(file_.valid());
-  }
-
- private:
-  UniqueHandle file_;
-};
-
 TEST_F(InstallerTest, AnActivationThatFailsLeavesTheProgramInstalledWithStatusFive) {
   {
-    const HostsFileHeldOpen held(hosts_);
+    const testing::HostsFileHeldOpen held(hosts_);
     EXPECT_EQ(testing::RunAndWait(SetupProgram() + " /S /ACTIVATE"), 5U);
   }
   const std::string folder = InstallFolder();
@@ -376,7 +363,7 @@ TEST_F(InstallerTest, AnUninstallWhoseDeactivationFailsRemovesNothing) {
   const std::string folder = InstallFolder();
   const std::string protected_hosts = testing::ReadBytes(hosts_);
   {
-    const HostsFileHeldOpen held(hosts_);
+    const testing::HostsFileHeldOpen held(hosts_);
     EXPECT_EQ(QuietUninstall(), 6U);
   }
   for (const char* file : {"tessaline.exe", "tessaline-cli.exe", "data.dat", "host.bak"}) {

@@ -84,19 +84,6 @@ std::string Said(const std::string& log) {
   return said;
 }
 
-// Another program holds the hosts file open with no sharing, so every read of it fails.
-class HostsFileHeldOpen {
- public:
-  explicit HostsFileHeldOpen(const std::string& hosts)
-      : file_(CreateFileA(hosts.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                          FILE_ATTRIBUTE_NORMAL, nullptr)) {
-    EXPECT_TRUE(file_.valid());
-  }
-
- private:
-  UniqueHandle file_;
-};
-
 class Machine;
 struct Case;
 void PrintTo(const Case& test, std::ostream* out);
@@ -325,7 +312,7 @@ TEST_P(Machine, Runs) {
   test.before(*this);
   ASSERT_FALSE(HasFatalFailure());
   const std::string arguments = test.command(*this);
-  std::optional<HostsFileHeldOpen> held;
+  std::optional<testing::HostsFileHeldOpen> held;
   if (test.hosts_held) held.emplace(hosts_);
   const Outcome outcome = Msiexec(arguments);
   held.reset();

@@ -74,4 +74,18 @@ class Started {
 // Runs a command line and waits for it; returns its exit status.
 inline DWORD RunAndWait(const std::string& command) { return Started(command).Wait(); }
 
+// Another program holding the hosts file open with no sharing, so that every read of it
+// fails, as an installer meets it.
+class HostsFileHeldOpen {
+ public:
+  explicit HostsFileHeldOpen(const std::string& hosts)
+      : file_(CreateFileA(hosts.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                          FILE_ATTRIBUTE_NORMAL, nullptr)) {
+    EXPECT_TRUE(file_.valid());
+  }
+
+ private:
+  UniqueHandle file_;
+};
+
 }  // namespace tsl::testing
