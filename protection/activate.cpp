@@ -28,39 +28,34 @@ std::string WithBlockSection(const WithoutSections& hosts, std::string_view bloc
   return extended;
 }
 
-// Records the section about to be written, before the hosts file gets it. While a section
-// made from another list may still be there, the record holds both lists, so that a run
-// killed in between leaves no line of either unaccounted for; FinishRecord then keeps the
-// new one alone. Returns whether that is still to do.
-bool RecordSection(const Machine& machine, const std::string& hosts_file, OurSection& ours,
-                   bool opening_ended_a_line, std::string_view block_list, bool list_is_recorded) {
-  const std::string path = machine.AppFile(kSectionRecordName);
-  const std::string head = SectionRecordHead(hosts_file, opening_ended_a_line);
-  const bool same_list = list_is_recorded || (ours.record && ours.record->block_list == block_list);
-  const bool same = same_list && ours.record->hosts_file == hosts_file &&
-                    ours.record->opening_ended_a_line == opening_ended_a_line;
-  std::string text;
-  if (!same) {
-    text = head;
-    if (ours.record && !same_list) {
-      text.append(ours.record->block_list);
-      if (EndsWithoutLineBreak(ours.record->block_list)) text.append("\r\n");
-    }
-    text.append(block_list);
-  }
-  ours.record.reset();  // no longer needed: its memory goes before the hosts file is made
-  if (same) return false;
-  const std::string block_list_path = machine.AppFile(kBlockListName);
-  machine.files.WriteCopyOf(block_list_path, text, path);
-  return text.size() != head.size() + block_list.size();
-}
-
-void FinishRecord(const Machine& machine, const std::string& hosts_file, bool opening_ended_a_line,
-                  std::string_view block_list) {
+// Writes the record: its head, then the block lists the section may be made from.
+void WriteRecord(const Machine& machine, const std::string& hosts_file, bool opening_ended_a_line,
+                 std::string_view earlier_list, std::string_view block_list) {
   std::string text = SectionRecordHead(hosts_file, opening_ended_a_line);
+  text.append(earlier_list);
+  if (EndsWithoutLineBreak(earlier_list)) text.append("\r\n");
   text.append(block_list);
   machine.files.WriteCopyOf(machine.AppFile(kBlockListName), text,
                             machine.AppFile(kSectionRecordName));
+}
+
+// Records the section about to be written, before the hosts file gets it. While a section
+// made from another list may still be there, the record holds both lists, so that a run
+// killed in between leaves no line of either unaccounted for; the record is then written
+// again with the new list alone. Returns whether that is still to do.
+bool RecordSection(const Machine& machine, const std::string& hosts_file, OurSection& ours,
+                   bool opening_ended_a_line, std::string_view block_list, bool list_is_recorded) {
+  const bool same_list = list_is_recorded || (ours.record && ours.record->block_list == block_list);
+  const bool same = same_list && ours.record->hosts_file == hosts_file &&
+                    ours.record->opening_ended_a_line == opening_ended_a_line;
+  const bool both_lists = ours.record && !same_list;
+  if (!same) {
+    WriteRecord(machine, hosts_file, opening_ended_a_line,
+                both_lists ? std::string_view(ours.record->block_list) : std::string_view(),
+                block_list);
+  }
+  ours.record.reset();  // no longer needed: its memory goes before the hosts file is made
+  return both_lists;
 }
 
 // The backup holds nothing of Tessaline's, whole and on stable storage before the hosts file
@@ -115,7 +110,7 @@ void ActivateHoldingTheLock(const Machine& machine, const std::string& hosts_fil
     machine.files.SetAttributesNormal(hosts_file);
     machine.files.WriteFileOver(hosts_file, extended);
   }
-  if (record_to_finish) FinishRecord(machine, hosts_file, opening_ended_a_line, block_list);
+  if (record_to_finish) WriteRecord(machine, hosts_file, opening_ended_a_line, {}, block_list);
 
   window.SetCommand2Enabled(false);
   if (RegistryGetString(machine.registry, kHkeyLocalMachine, kSettingsKey, kBlockedValue, "") !=

@@ -52,14 +52,14 @@ OurSection ReadOurSection(const Machine& machine) {
   return ours;
 }
 
-WithoutSections TakeOurLinesOut(const Machine& machine, const std::string& hosts_file,
-                                const OurSection& ours) {
-  WithoutSections without = TakeOutOurLines(machine.files.ReadWholeFile(hosts_file), ours.Source());
+void TakeOurLinesOut(const Machine& machine, const std::string& hosts_file,
+                     const OurSection& ours) {
+  const WithoutSections without =
+      TakeOutOurLines(machine.files.ReadWholeFile(hosts_file), ours.Source());
   if (without.held_a_section) {
     machine.files.SetAttributesNormal(hosts_file);
     machine.files.WriteFileOver(hosts_file, without.text);
   }
-  return without;
 }
 
 }  // namespace tsl

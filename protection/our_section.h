@@ -34,8 +34,6 @@ struct OurSection {
 OurSection ReadOurSection(const Machine& machine);
 
 // Takes Tessaline's lines out of one hosts file, writing it only when it held a section.
-// Returns what it found there.
-WithoutSections TakeOurLinesOut(const Machine& machine, const std::string& hosts_file,
-                                const OurSection& ours);
+void TakeOurLinesOut(const Machine& machine, const std::string& hosts_file, const OurSection& ours);
 
 }  // namespace tsl
