@@ -14,11 +14,11 @@
 #include <vector>
 
 #include "protection/protection.h"
-#include "protection/real_file_system.h"
-#include "settings/registry_file.h"
+#include "platform/real_file_system.h"
+#include "platform/posix/registry_file.h"
 #include "testsupport/test_machine.h"
 #include "testsupport/test_support.h"
-#include "ui/window_state.h"
+#include "protection/window_state.h"
 
 namespace tsl {
 namespace {
@@ -88,8 +88,8 @@ void MeasureOneSize(size_t names) {
       static_cast<double>(files.ReadWholeFile(hosts).size() - original.size());
   const std::string section_copy = app.Join("section");
   testing::WriteBytes(section_copy, files.ReadWholeFile(hosts).substr(original.size()));
-  const double floor =
-      MedianMilliseconds([] {}, [&] { files.WriteFileOver(app.Join("copy"), files.ReadWholeFile(section_copy)); });
+  const double floor = MedianMilliseconds(
+      [] {}, [&] { files.WriteFileOver(app.Join("copy"), files.ReadWholeFile(section_copy)); });
 
   const double limit_mib = 2 * section_bytes / kMiB + 16;
   // The speed target holds at a million names, where fixed costs (two flushed files

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "protection/file_system.h"
-#include "protection/real_file_system.h"
+#include "platform/file_system.h"
+#include "platform/real_file_system.h"
 #include "settings/registry.h"
 
 namespace tsl {

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "protection/block_section.h"
+#include "text/block_section.h"
 
 int main(int argc, char** argv) {
   const bool wix = argc == 3 && std::string_view(argv[1]) == "--wix";

@@ -9,18 +9,18 @@
 #include <thread>
 
 #include "build_facts.h"
-#include "protection/block_section.h"
+#include "text/block_section.h"
 #include "protection/protection.h"
-#include "protection/real_file_system.h"
+#include "platform/real_file_system.h"
 #include "resources/version.h"
 #include "settings/registry.h"
-#include "support/win32_handle.h"
+#include "platform/win32/handle.h"
 #include "testsupport/exit_status_win32.h"
 #include "testsupport/test_machine.h"
 #include "testsupport/test_support.h"
 #include "ui/form_load.h"
-#include "ui/window_state.h"
-#include "ui/win32/controls.h"
+#include "protection/window_state.h"
+#include "ui/window/controls.h"
 
 namespace tsl {
 namespace {

@@ -9,8 +9,8 @@
 
 #include <string>
 
-#include "support/win32_error.h"
-#include "support/win32_handle.h"
+#include "platform/win32/error.h"
+#include "platform/win32/handle.h"
 
 namespace tsl {
 namespace {

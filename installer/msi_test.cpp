@@ -16,11 +16,11 @@
 #include <string>
 #include <vector>
 
-#include "protection/block_section.h"
-#include "protection/real_file_system.h"
+#include "text/block_section.h"
+#include "platform/real_file_system.h"
 #include "resources/version.h"
 #include "settings/registry.h"
-#include "support/win32_handle.h"
+#include "platform/win32/handle.h"
 #include "testsupport/exit_status_win32.h"
 #include "testsupport/test_machine.h"
 #include "testsupport/test_support.h"

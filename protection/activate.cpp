@@ -1,9 +1,9 @@
 #include <string>
 
 #include "protection/backup_history.h"
-#include "protection/block_section.h"
+#include "text/block_section.h"
 #include "protection/hosts_file.h"
-#include "protection/hosts_sections.h"
+#include "text/hosts_sections.h"
 #include "protection/operation_scope.h"
 #include "protection/our_section.h"
 #include "protection/protection.h"

@@ -8,9 +8,9 @@
 #include <optional>
 #include <thread>
 
-#include "protection/block_section.h"
+#include "text/block_section.h"
 #include "protection/hosts_file.h"
-#include "protection/protection_fixture.h"
+#include "testsupport/protection_fixture.h"
 #include "protection/protection_state.h"
 
 namespace tsl {

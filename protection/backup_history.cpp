@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "protection/block_section.h"
+#include "text/block_section.h"
 
 namespace tsl {
 namespace {

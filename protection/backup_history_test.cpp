@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "protection/protection_fixture.h"
+#include "testsupport/protection_fixture.h"
 
 namespace tsl {
 namespace {

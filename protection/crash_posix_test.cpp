@@ -15,11 +15,11 @@
 
 #include "protection/backup_history.h"
 #include "protection/protection.h"
-#include "protection/real_file_system.h"
-#include "settings/registry_file.h"
+#include "platform/real_file_system.h"
+#include "platform/posix/registry_file.h"
 #include "testsupport/test_machine.h"
 #include "testsupport/test_support.h"
-#include "ui/window_state.h"
+#include "protection/window_state.h"
 
 namespace tsl {
 namespace {

@@ -12,12 +12,12 @@
 
 #include "protection/backup_history.h"
 #include "protection/protection.h"
-#include "protection/real_file_system.h"
+#include "platform/real_file_system.h"
 #include "testsupport/child_process.h"
 #include "testsupport/test_machine.h"
-#include "support/temporary_name.h"
+#include "platform/temporary_name.h"
 #include "testsupport/test_support.h"
-#include "ui/window_state.h"
+#include "protection/window_state.h"
 
 namespace tsl {
 namespace {

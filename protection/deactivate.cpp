@@ -1,6 +1,6 @@
 #include <string>
 
-#include "protection/block_section.h"
+#include "text/block_section.h"
 #include "protection/hosts_file.h"
 #include "protection/operation_scope.h"
 #include "protection/our_section.h"

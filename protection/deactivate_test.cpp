@@ -4,8 +4,8 @@
 
 #include <algorithm>
 
-#include "protection/hosts_sections.h"
-#include "protection/protection_fixture.h"
+#include "text/hosts_sections.h"
+#include "testsupport/protection_fixture.h"
 #include "protection/window_texts.h"
 
 namespace tsl {

@@ -8,10 +8,10 @@
 #include <functional>
 
 #include "protection/protection.h"
-#include "protection/real_file_system.h"
+#include "platform/real_file_system.h"
 #include "testsupport/test_machine.h"
 #include "testsupport/test_support.h"
-#include "ui/window_state.h"
+#include "protection/window_state.h"
 
 namespace tsl {
 namespace {

@@ -1,6 +1,6 @@
 #include "protection/hosts_file.h"
 
-#include "protection/real_file_system.h"
+#include "platform/real_file_system.h"
 
 namespace tsl {
 

@@ -4,7 +4,7 @@
 #include <array>
 #include <string>
 
-#include "protection/file_system.h"
+#include "platform/file_system.h"
 
 namespace tsl {
 

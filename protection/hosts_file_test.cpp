@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "protection/real_file_system.h"
+#include "platform/real_file_system.h"
 #include "testsupport/test_support.h"
 
 namespace tsl {

@@ -9,7 +9,7 @@
 
 #include <filesystem>
 
-#include "protection/protection_fixture.h"
+#include "testsupport/protection_fixture.h"
 
 namespace tsl {
 namespace {

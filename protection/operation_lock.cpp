@@ -2,7 +2,7 @@
 
 #include <thread>
 
-#include "protection/file_system.h"
+#include "platform/file_system.h"
 
 namespace tsl {
 namespace {

@@ -8,11 +8,9 @@
 #include <string>
 #include <string_view>
 
-#include "protection/lock_file.h"
+#include "platform/lock_file.h"
 
 namespace tsl {
-
-inline constexpr std::string_view kOperationLockName = "tessaline.lock";
 
 // How long an operation waits for another to finish before it gives up.
 inline constexpr std::chrono::milliseconds kOperationLockWait{30000};

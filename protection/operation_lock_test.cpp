@@ -13,13 +13,13 @@
 #include <thread>
 #include <vector>
 
-#include "protection/block_section.h"
+#include "text/block_section.h"
 #include "protection/protection.h"
-#include "protection/real_file_system.h"
+#include "platform/real_file_system.h"
 #include "testsupport/child_process.h"
 #include "testsupport/test_machine.h"
 #include "testsupport/test_support.h"
-#include "ui/window_state.h"
+#include "protection/window_state.h"
 
 namespace tsl {
 namespace {

@@ -1,7 +1,7 @@
 #include "protection/operation_scope.h"
 
 #include "protection/backup_history.h"
-#include "protection/block_section.h"
+#include "text/block_section.h"
 #include "protection/hosts_file.h"
 
 namespace tsl {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <array>
 
-#include "protection/block_section.h"
+#include "text/block_section.h"
 #include "protection/hosts_file.h"
 
 namespace tsl {

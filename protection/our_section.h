@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "protection/hosts_sections.h"
+#include "text/hosts_sections.h"
 #include "protection/protection.h"
-#include "protection/section_record.h"
+#include "text/section_record.h"
 
 namespace tsl {
 

@@ -4,11 +4,11 @@
 #include <chrono>
 #include <string>
 
-#include "protection/file_system.h"
-#include "protection/lock_file.h"
-#include "protection/name_cache.h"
+#include "platform/file_system.h"
+#include "platform/lock_file.h"
+#include "platform/name_cache.h"
 #include "protection/operation_lock.h"
-#include "protection/real_file_system.h"
+#include "platform/real_file_system.h"
 #include "protection/window_parts.h"
 #include "settings/registry.h"
 

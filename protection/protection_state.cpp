@@ -2,7 +2,7 @@
 
 #include <stdexcept>
 
-#include "protection/hosts_sections.h"
+#include "text/hosts_sections.h"
 #include "protection/our_section.h"
 
 namespace tsl {
@@ -17,7 +17,8 @@ bool Recorded(const Machine& machine) {
 
 ProtectionState CurrentProtectionState(const Machine& machine, const std::string& hosts_file) {
   if (hosts_file.empty()) return ProtectionState::kNoHostsFile;
-  if (const std::optional<std::string> failure = machine.registry.ReadFailure()) {
+  if (const std::optional<std::string> failure =
+          machine.registry.ReadFailure(kHkeyLocalMachine, kSettingsKey)) {
     throw std::runtime_error(*failure);
   }
   const bool recorded = Recorded(machine);

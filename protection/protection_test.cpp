@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include "protection/protection_fixture.h"
+#include "testsupport/protection_fixture.h"
 #include "protection/window_texts.h"
-#include "support/temporary_name.h"
+#include "platform/temporary_name.h"
 #include "testsupport/test_machine.h"
 
 namespace tsl {

@@ -2,7 +2,7 @@
 
 #include <stdexcept>
 
-#include "support/win32_handle.h"
+#include "platform/win32/handle.h"
 #include "testsupport/child_process.h"
 
 namespace tsl::testing {

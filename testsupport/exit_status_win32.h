@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "support/win32_handle.h"
+#include "platform/win32/handle.h"
 
 namespace tsl::testing {
 

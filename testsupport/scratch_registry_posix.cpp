@@ -1,4 +1,4 @@
-#include "settings/registry_file.h"
+#include "platform/posix/registry_file.h"
 #include "testsupport/test_support.h"
 
 namespace tsl::testing {

@@ -4,10 +4,10 @@
 
 #include <string>
 
-#include "protection/lock_file.h"
+#include "platform/lock_file.h"
 #include "protection/operation_lock.h"
 #include "protection/protection.h"
-#include "protection/real_file_system.h"
+#include "platform/real_file_system.h"
 
 namespace tsl::testing {
 

@@ -9,7 +9,7 @@
 #include "protection/protection_state.h"
 #include "ui/failure_report.h"
 #include "ui/form_load.h"
-#include "ui/window_state.h"
+#include "protection/window_state.h"
 
 namespace tsl {
 namespace {

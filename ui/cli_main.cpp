@@ -1,10 +1,10 @@
 #include <iostream>
 #include <string>
 
-#include "protection/app_folder_trust.h"
-#include "protection/real_file_system.h"
+#include "platform/app_folder_trust.h"
+#include "platform/real_file_system.h"
 #include "ui/cli.h"
-#include "ui/console_output.h"
+#include "platform/console_output.h"
 
 int main(int argc, char** argv) {
   tsl::PrepareConsoleOutput();

@@ -6,8 +6,8 @@
 
 #include <filesystem>
 
-#include "protection/real_file_system.h"
-#include "support/posix_io.h"
+#include "platform/real_file_system.h"
+#include "platform/posix/posix_io.h"
 #include "testsupport/test_support.h"
 
 namespace tsl {

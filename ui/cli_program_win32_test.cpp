@@ -5,8 +5,8 @@
 #include <sstream>
 
 #include "build_facts.h"
-#include "protection/real_file_system.h"
-#include "support/win32_handle.h"
+#include "platform/real_file_system.h"
+#include "platform/win32/handle.h"
 #include "testsupport/exit_status_win32.h"
 #include "testsupport/test_machine.h"
 #include "testsupport/test_support.h"

@@ -8,7 +8,7 @@
 #include <utility>
 
 #include "build_facts.h"
-#include "protection/real_file_system.h"
+#include "platform/real_file_system.h"
 #include "protection/window_texts.h"
 #include "testsupport/test_support.h"
 
@@ -20,7 +20,8 @@ class RefusingRegistry final : public RegistryHive {
  public:
   explicit RefusingRegistry(const RegistryHive& readable, bool unreadable = false)
       : readable_(readable), unreadable_(unreadable) {}
-  [[nodiscard]] std::optional<std::string> ReadFailure() const override {
+  [[nodiscard]] std::optional<std::string> ReadFailure(std::uint32_t /*root*/,
+                                                       std::string_view /*key*/) const override {
     if (!unreadable_) return std::nullopt;
     return "Could not read the settings in the store: refused";
   }

@@ -6,10 +6,10 @@
 #include <optional>
 
 #include "build_facts.h"
-#include "protection/real_file_system.h"
+#include "platform/real_file_system.h"
 #include "protection/window_texts.h"
 #include "testsupport/test_support.h"
-#include "ui/window_state.h"
+#include "protection/window_state.h"
 
 namespace tsl {
 namespace {
