@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "protection/protection.h"
+#include "platform/large_allocations.h"
 #include "platform/real_file_system.h"
 #include "platform/posix/registry_file.h"
 #include "testsupport/test_machine.h"
@@ -51,6 +52,7 @@ void WriteBlockList(const std::string& path, size_t names) {
 }
 
 void MeasureOneSize(size_t names) {
+  GiveLargeBuffersTheirOwnPages();  // as the program does at start-up
   const testing::TempDir windows;
   const testing::TempDir app;
   const std::string hosts = windows.Join("hosts");

@@ -2,12 +2,14 @@
 #include <string>
 
 #include "platform/app_folder_trust.h"
+#include "platform/console_output.h"
+#include "platform/large_allocations.h"
 #include "platform/real_file_system.h"
 #include "ui/cli.h"
-#include "platform/console_output.h"
 
 int main(int argc, char** argv) {
   tsl::PrepareConsoleOutput();
+  tsl::GiveLargeBuffersTheirOwnPages();
   return tsl::ReportingFailures(std::cerr, [&] {
     const std::string app_folder = tsl::ExecutableFolder();
     tsl::RequireTrustedAppFolder(app_folder);
