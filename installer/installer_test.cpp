@@ -10,6 +10,7 @@
 
 #include "build_facts.h"
 #include "text/block_section.h"
+#include "protection/window_texts.h"
 #include "protection/protection.h"
 #include "platform/real_file_system.h"
 #include "resources/version.h"
@@ -328,7 +329,7 @@ std::string DeactivatedCopy(const std::string& hosts, const std::string& backup)
   testing::WriteBytes(app.Join("host.bak"), testing::ReadBytes(backup));
   RealFileSystem files(windows.path());
   testing::ScratchRegistry registry;
-  RegistrySaveString(registry, kHkeyLocalMachine, kSettingsKey, kBlockedValue, "1");
+  RegistrySaveString(registry, kHkeyLocalMachine, kSettingsKey, "Blocked", "1");
   const Machine machine = testing::TestMachine(files, registry, app.path());
   WindowState window;
   DeactivateProtection(machine, copy, window);
