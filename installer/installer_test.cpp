@@ -10,6 +10,7 @@
 
 #include "build_facts.h"
 #include "text/block_section.h"
+#include "protection/window_texts.h"
 #include "protection/protection.h"
 #include "platform/real_file_system.h"
 #include "resources/version.h"
@@ -25,8 +26,7 @@
 namespace tsl {
 namespace {
 
-constexpr std::string_view kUninstallKey =
-    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tessaline";
+constexpr std::string_view kUninstallKey = TSL_UNINSTALL_KEY;
 
 std::string SetupProgram() { return "tessaline-setup-" + VersionText() + ".exe"; }
 // The same installer with installer/next_list.dat as its block list.
@@ -200,7 +200,7 @@ TEST_F(InstallerTest, InstallActivateAndUninstallLeaveTheHostsFileAsItWas) {
   }
   const std::string servers =
       std::to_string(CountBlockListLines(testing::ReadBytes(folder + "\\data.dat")));
-  EXPECT_EQ(Setting("Servers"), servers);
+  EXPECT_EQ(Setting(kServersValue), servers);
   EXPECT_EQ(RegistryGetString(*registry_, kHkeyLocalMachine, kUninstallKey, "DisplayVersion", ""),
             VersionText());
   EXPECT_EQ(RegistryGetString(*registry_, kHkeyLocalMachine, kUninstallKey, "Publisher", ""),
@@ -211,23 +211,23 @@ TEST_F(InstallerTest, InstallActivateAndUninstallLeaveTheHostsFileAsItWas) {
   const HWND window = program.window();
   char text[256] = {};
   GetWindowTextA(GetDlgItem(window, kLabel2), text, sizeof text);
-  EXPECT_EQ(std::string(text), "Tracking servers blocked: " + servers);
+  EXPECT_EQ(std::string(text), std::string(kServersCaption) + servers);
   SendMessageA(window, WM_COMMAND, MAKEWPARAM(kCommand2, BN_CLICKED),
                reinterpret_cast<LPARAM>(GetDlgItem(window, kCommand2)));
-  EXPECT_EQ(Setting("Blocked"), "1");
+  EXPECT_EQ(Setting(kBlockedValue), "1");
   EXPECT_NE(testing::ReadBytes(hosts_).find("#email snoop protection "), std::string::npos);
   EXPECT_EQ(program.Close(), 0U);
 
   Uninstall();
   EXPECT_EQ(testing::ReadBytes(hosts_), original_hosts_) << "the uninstaller restored the backup";
   EXPECT_TRUE(Gone(folder));
-  EXPECT_EQ(registry_->Read(kHkeyLocalMachine, kSettingsKey, "Servers"), std::nullopt);
+  EXPECT_EQ(registry_->Read(kHkeyLocalMachine, kSettingsKey, kServersValue), std::nullopt);
   EXPECT_EQ(InstallFolder(), "");
 }
 
 TEST_F(InstallerTest, ASilentInstallWithActivateTurnsProtectionOn) {
   ASSERT_EQ(testing::RunAndWait(SetupProgram() + " /S /ACTIVATE"), 0U);
-  EXPECT_EQ(Setting("Blocked"), "1");
+  EXPECT_EQ(Setting(kBlockedValue), "1");
   EXPECT_TRUE(HoldsEntries(InstalledEntries()));
   EXPECT_EQ(testing::ReadBytes(InstallFolder() + "\\host.bak"), original_hosts_)
       << "the backup lies beside the console program, where the window finds it";
@@ -288,7 +288,7 @@ TEST_F(InstallerTest, AnActivationThatFailsLeavesTheProgramInstalledWithStatusFi
   const std::string folder = InstallFolder();
   ASSERT_FALSE(folder.empty());
   EXPECT_TRUE(testing::PathExists(folder + "\\tessaline-cli.exe"));
-  EXPECT_NE(Setting("Blocked"), "1");
+  EXPECT_NE(Setting(kBlockedValue), "1");
   EXPECT_EQ(testing::ReadBytes(hosts_), original_hosts_);
   EXPECT_EQ(Cli("state"), 4U);
 }
@@ -303,8 +303,8 @@ TEST_F(InstallerTest, AnUpgradeWhileProtectionIsOnBlocksTheNewList) {
   ASSERT_NE(next_list, first_list);
   EXPECT_TRUE(HoldsEntries(next_list)) << testing::ReadBytes(hosts_);
   EXPECT_EQ(testing::ReadBytes(hosts_).substr(0, original_hosts_.size()), original_hosts_);
-  EXPECT_EQ(Setting("Blocked"), "1");
-  EXPECT_EQ(Setting("Servers"), "3");
+  EXPECT_EQ(Setting(kBlockedValue), "1");
+  EXPECT_EQ(Setting(kServersValue), "3");
   EXPECT_EQ(testing::ReadBytes(InstallFolder() + "\\host.bak"), original_hosts_);
 
   EXPECT_EQ(Cli("deactivate"), 0U);
@@ -315,7 +315,7 @@ TEST_F(InstallerTest, AnUpgradeWhileProtectionIsOffLeavesItOff) {
   Install();
   ASSERT_EQ(testing::RunAndWait(std::string(kNextListSetup) + " /S"), 0U);
   EXPECT_EQ(testing::ReadBytes(hosts_), original_hosts_);
-  EXPECT_NE(Setting("Blocked"), "1");
+  EXPECT_NE(Setting(kBlockedValue), "1");
   EXPECT_EQ(Cli("state"), 4U);
 }
 
@@ -345,7 +345,7 @@ TEST_F(InstallerTest, TheUninstallerDeactivatesThroughTheConsoleProgram) {
     const std::string folder = InstallFolder();
     testing::WriteBytes(hosts_, testing::ReadBytes(hosts_) + "10.0.0.6 printer\r\n");
     testing::WriteBytes(folder + "\\host.bak.000001", "an earlier backup");
-    RegistrySaveString(*registry_, kHkeyLocalMachine, kSettingsKey, "Blocked", blocked);
+    RegistrySaveString(*registry_, kHkeyLocalMachine, kSettingsKey, kBlockedValue, blocked);
     const std::string expected = DeactivatedCopy(hosts_, folder + "\\host.bak");
     Uninstall();
     EXPECT_EQ(testing::ReadBytes(hosts_), expected) << "Blocked: " << blocked;
@@ -370,7 +370,7 @@ TEST_F(InstallerTest, AnUninstallWhoseDeactivationFailsRemovesNothing) {
     EXPECT_TRUE(testing::PathExists(folder + "\\" + file)) << file;
   }
   EXPECT_EQ(InstallFolder(), folder);
-  EXPECT_EQ(Setting("Blocked"), "1");
+  EXPECT_EQ(Setting(kBlockedValue), "1");
   EXPECT_EQ(testing::ReadBytes(hosts_), protected_hosts);
 }
 
@@ -381,7 +381,7 @@ TEST_F(InstallerTest, AnUpgradeKeepsTheStateAndTheBackup) {
   ASSERT_EQ(testing::ReadBytes(backup), original_hosts_);
 
   Install();
-  EXPECT_EQ(Setting("Blocked"), "1");
+  EXPECT_EQ(Setting(kBlockedValue), "1");
   EXPECT_EQ(testing::ReadBytes(backup), original_hosts_);
 
   Uninstall();
@@ -393,7 +393,7 @@ TEST_F(InstallerTest, ABackupThatWasNotRestoredIsKept) {
   const std::string folder = InstallFolder();
   testing::WriteBytes(folder + "\\host.bak", "an older hosts file");
   testing::WriteBytes(folder + "\\host.bak.000002", "an earlier backup");
-  RegistrySaveString(*registry_, kHkeyLocalMachine, kSettingsKey, "Blocked", "0");
+  RegistrySaveString(*registry_, kHkeyLocalMachine, kSettingsKey, kBlockedValue, "0");
   Uninstall();
   EXPECT_EQ(testing::ReadBytes(hosts_), original_hosts_);
   EXPECT_EQ(testing::ReadBytes(folder + "\\host.bak"), "an older hosts file");
@@ -433,7 +433,7 @@ TEST_F(InstallerTest, AnUninstallThatWouldLeaveTheBlockSectionForGoodIsRefused) 
   const std::string protected_hosts = testing::ReadBytes(hosts_);
   EXPECT_EQ(QuietUninstall(), 3U);
   EXPECT_TRUE(testing::PathExists(folder + "\\tessaline.exe"));
-  EXPECT_EQ(Setting("Blocked"), "1");
+  EXPECT_EQ(Setting(kBlockedValue), "1");
   EXPECT_EQ(testing::ReadBytes(hosts_), protected_hosts);
 
   // Asked, the user who just presses Enter keeps the program and the section.

@@ -9,8 +9,11 @@
 
 #include <string>
 
+#include "platform/file_system.h"
+#include "platform/lock_file.h"
 #include "platform/win32/error.h"
 #include "platform/win32/handle.h"
+#include "settings/registry.h"
 
 namespace tsl {
 namespace {
@@ -168,14 +171,17 @@ extern "C" __declspec(dllexport) UINT __stdcall ForgetProtection(MSIHANDLE insta
     }
   }
   RemoveDirectoryW(folder.c_str());  // only when empty: host.bak keeps it
-  RegDeleteKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Orrindale\\TSL", KEY_WOW64_64KEY, 0);
-  RegDeleteKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Orrindale", KEY_WOW64_64KEY, 0);
-  wchar_t data[MAX_PATH];
-  const DWORD length = GetEnvironmentVariableW(L"ProgramData", data, MAX_PATH);
-  if (length > 0 && length < MAX_PATH) {
-    const std::wstring lock_folder = std::wstring(data) + L"\\Tessaline";
-    DeleteFileW((lock_folder + L"\\tessaline.lock").c_str());
-    RemoveDirectoryW(lock_folder.c_str());
+  // The settings key, then its maker's key when nothing else is left in it.
+  const std::string settings_key(tsl::kSettingsKey);
+  RegDeleteKeyExA(HKEY_LOCAL_MACHINE, settings_key.c_str(), KEY_WOW64_64KEY, 0);
+  RegDeleteKeyExA(HKEY_LOCAL_MACHINE, settings_key.substr(0, settings_key.rfind('\\')).c_str(),
+                  KEY_WOW64_64KEY, 0);
+  try {
+    const std::string lock = tsl::SystemLockPath();
+    DeleteFileA(lock.c_str());
+    RemoveDirectoryA(lock.substr(0, lock.rfind('\\')).c_str());
+  } catch (const tsl::FileError&) {
+    // No program data folder: no lock either.
   }
   return ERROR_SUCCESS;
 }

@@ -21,6 +21,7 @@
 #include "resources/version.h"
 #include "settings/registry.h"
 #include "platform/win32/handle.h"
+#include "protection/window_texts.h"
 #include "testsupport/exit_status_win32.h"
 #include "testsupport/test_machine.h"
 #include "testsupport/test_support.h"
@@ -29,9 +30,8 @@
 namespace tsl {
 namespace {
 
-constexpr std::string_view kSetupUninstallKey =
-    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tessaline";
-constexpr std::string_view kPolicyKey = "SOFTWARE\\Policies\\Orrindale\\Tessaline";
+constexpr std::string_view kSetupUninstallKey = TSL_UNINSTALL_KEY;
+constexpr std::string_view kPolicyKey = TSL_POLICY_KEY;
 constexpr std::string_view kNextPackage = "installer\\next-list\\tessaline-next.msi";
 std::string Package() { return "tessaline-" + VersionText() + "-x64.msi"; }
 std::string SetupProgram() { return "tessaline-setup-" + VersionText() + ".exe"; }
@@ -109,7 +109,7 @@ class Machine : public ::testing::TestWithParam<Case> {
     if (!SetupProgramFolder().empty()) RemoveSetupProgram();
     testing::WriteBytes(hosts_, original_hosts_);
     RegDeleteKeyExA(HKEY_LOCAL_MACHINE, std::string(kPolicyKey).c_str(), KEY_WOW64_64KEY, 0);
-    RegistrySaveString(*registry_, kHkeyLocalMachine, kSettingsKey, "Blocked", "0");
+    RegistrySaveString(*registry_, kHkeyLocalMachine, kSettingsKey, kBlockedValue, "0");
     std::remove((folder_ + "\\host.bak").c_str());
   }
 
@@ -178,7 +178,7 @@ std::vector<Case> Cases() {
          m.ExpectProgramsInstalled(true);
          EXPECT_EQ(Machine::ProductVersion(), VersionText());
          EXPECT_EQ(
-             m.Setting("Servers"),
+             m.Setting(kServersValue),
              std::to_string(CountBlockListLines(testing::ReadBytes(m.folder_ + "\\data.dat"))));
          EXPECT_EQ(m.Hosts(), m.original_hosts_);
          EXPECT_EQ(m.Cli("state"), 4U);
@@ -208,7 +208,7 @@ std::vector<Case> Cases() {
        0, "tessaline-cli.exe refresh ended with 4",
        [](Machine& m) {
          EXPECT_EQ(Machine::ProductVersion(), NextVersion()) << "one product: the newer one";
-         EXPECT_EQ(m.Setting("Servers"), "3");
+         EXPECT_EQ(m.Setting(kServersValue), "3");
          EXPECT_EQ(m.Cli("state"), 4U);
        }},
       // Windows removes the older product with UPGRADINGPRODUCTCODE set; Wine's
@@ -220,13 +220,13 @@ std::vector<Case> Cases() {
                            " UPGRADINGPRODUCTCODE=" + ProductCodeOf(std::string(kNextPackage)))
                        .status,
                    0U);
-         EXPECT_EQ(m.Setting("Blocked"), "1") << "the older product goes without deactivating";
+         EXPECT_EQ(m.Setting(kBlockedValue), "1") << "the older product goes without deactivating";
        },
        InstallNext, false, 0, "tessaline-cli.exe refresh ended with 0",
        [](Machine& m) {
          EXPECT_NE(testing::ReadBytes(m.folder_ + "\\data.dat"), testing::ReadBytes("data.dat"));
          EXPECT_TRUE(m.HoldsEntriesOf(m.folder_ + "\\data.dat")) << m.Hosts();
-         EXPECT_EQ(m.Setting("Servers"), "3");
+         EXPECT_EQ(m.Setting(kServersValue), "3");
          EXPECT_EQ(testing::ReadBytes(m.folder_ + "\\host.bak"), m.original_hosts_);
          EXPECT_EQ(m.Cli("deactivate"), 0U);
          EXPECT_EQ(m.Hosts(), m.original_hosts_);
@@ -246,7 +246,7 @@ std::vector<Case> Cases() {
          EXPECT_EQ(Machine::MsiProduct(), "");
          EXPECT_EQ(testing::ReadBytes(m.folder_ + "\\host.bak"), m.original_hosts_)
              << "the hosts file from before protection stays";
-         EXPECT_EQ(m.registry_->Read(kHkeyLocalMachine, kSettingsKey, "Blocked"), std::nullopt);
+         EXPECT_EQ(m.registry_->Read(kHkeyLocalMachine, kSettingsKey, kBlockedValue), std::nullopt);
          for (const char* bookkeeping : {"host.sec", "host.bak.000001"}) {
            EXPECT_FALSE(m.Installed(bookkeeping)) << bookkeeping;
          }
@@ -262,7 +262,7 @@ std::vector<Case> Cases() {
        [](Machine& m) {
          m.ExpectProgramsInstalled(true);
          EXPECT_EQ(m.Hosts(), m.protected_hosts_);
-         EXPECT_EQ(m.Setting("Blocked"), "1");
+         EXPECT_EQ(m.Setting(kBlockedValue), "1");
        }},
       {"ARemovalWithoutABackupRefusesAndSaysWhy",
        [](Machine& m) {
@@ -270,7 +270,7 @@ std::vector<Case> Cases() {
          std::remove((m.folder_ + "\\host.bak").c_str());
          m.protected_hosts_ = m.Hosts();
        },
-       RemovePackage, false, ERROR_INSTALL_FAILURE, "Back-up file not found",
+       RemovePackage, false, ERROR_INSTALL_FAILURE, kNoBackup.data(),
        [](Machine& m) {
          m.ExpectProgramsInstalled(true);
          EXPECT_EQ(m.Hosts(), m.protected_hosts_);

@@ -1,6 +1,10 @@
 ; The Tessaline installer. Defines passed by the build: VERSION (major.minor.revision) and
 ; FILE_VERSION (all four numbers), both from resources/version.h; RUNNING_MUTEX, the mutex
-; the program holds while it runs; SIGN, the signing script; PROGRAM and CLI_PROGRAM (the
+; the program holds while it runs; SETUP_MUTEX, the one this installer and its uninstaller
+; hold; SETTINGS_KEY and SERVERS_VALUE, the programs' settings key and its block-list count
+; (settings/registry.h), and MAKER_KEY, the key that holds it; LOCK_FOLDER and LOCK_NAME,
+; the operation lock's folder in the program data folder and its file (platform/lock_file.h);
+; UNINSTALL_KEY, the Add/Remove entry; SIGN, the signing script; PROGRAM and CLI_PROGRAM (the
 ; window and console programs, already signed), BLOCK_LIST, README, LICENSE, ICON, OUTFILE.
 ; Exit statuses: 0 done; 2 folder refused (outside Program Files, or on an upgrade another
 ; folder than the installed one); 3 uninstall cancelled at the no-backup question; 4 the
@@ -28,8 +32,6 @@ SetDateSave off
 
 !define PRODUCT "Tessaline"
 !define COMPANY "Orrindale"
-!define SETTINGS_KEY "SOFTWARE\Orrindale\TSL"
-!define UNINSTALL_KEY "SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Tessaline"
 
 Name "${PRODUCT}"
 OutFile "${OUTFILE}"
@@ -81,7 +83,7 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "Copyright (c) 2026 ${COMPANY}"
 ; first has ended (the mutex goes with its process), so that two never write the same files
 ; at once; it then finds the first one's work.
 !macro WaitForOtherSetup
-  System::Call 'kernel32::CreateMutexW(p 0, i 0, w "Global\Tessaline.Setup") p .r0'
+  System::Call 'kernel32::CreateMutexW(p 0, i 0, w "${SETUP_MUTEX}") p .r0'
   System::Call 'kernel32::WaitForSingleObject(p r0, i -1)'
 !macroend
 
@@ -201,7 +203,7 @@ Section "Tessaline"
   File "/oname=LICENSE.txt" "${LICENSE}"
   WriteUninstaller "$INSTDIR\uninstall.exe"
 
-  WriteRegStr HKLM "${SETTINGS_KEY}" "Servers" "${SERVERS}"
+  WriteRegStr HKLM "${SETTINGS_KEY}" "${SERVERS_VALUE}" "${SERVERS}"
 
   CreateShortcut "$SMPROGRAMS\${PRODUCT}.lnk" "$INSTDIR\tessaline.exe"
 
@@ -353,12 +355,12 @@ Section "Uninstall"
   ${If} ${FileExists} "$INSTDIR\uninstall.exe"
     Call un.RemoveWhenEnded
   ${EndIf}
-  ; The machine's operation lock, in the program data folder.
-  Delete "$APPDATA\${PRODUCT}\tessaline.lock"
-  RMDir "$APPDATA\${PRODUCT}"
+  ; The machine's operation lock, in the program data folder (all users' $APPDATA).
+  Delete "$APPDATA\${LOCK_FOLDER}\${LOCK_NAME}"
+  RMDir "$APPDATA\${LOCK_FOLDER}"
   Delete "$SMPROGRAMS\${PRODUCT}.lnk"
 
   DeleteRegKey HKLM "${SETTINGS_KEY}"
-  DeleteRegKey /ifempty HKLM "SOFTWARE\Orrindale"
+  DeleteRegKey /ifempty HKLM "${MAKER_KEY}"
   DeleteRegKey HKLM "${UNINSTALL_KEY}"  ; last: its going says the uninstall is done
 SectionEnd

@@ -8,8 +8,10 @@
 
 namespace tsl {
 
-// The one lock file of the machine, in its lock folder.
+// The one lock file of the machine, in its lock folder; on Windows that folder is
+// kWindowsLockFolder in the machine's program data folder. The installers remove both.
 inline constexpr std::string_view kOperationLockName = "tessaline.lock";
+inline constexpr std::string_view kWindowsLockFolder = "Tessaline";
 
 class LockFile {
  public:

@@ -7,15 +7,13 @@
 namespace tsl {
 namespace {
 
-constexpr std::string_view kKey = "SOFTWARE\\Orrindale\\TSL";
-
 class RegistryTest : public ::testing::Test {
  protected:
   std::string Get(std::string_view name) {
-    return RegistryGetString(hive_, kHkeyLocalMachine, kKey, name, "");
+    return RegistryGetString(hive_, kHkeyLocalMachine, kSettingsKey, name, "");
   }
   void Put(std::string_view name, std::uint32_t type, std::string data) {
-    hive_.Write(kHkeyLocalMachine, kKey, name, RegistryValue{type, std::move(data)});
+    hive_.Write(kHkeyLocalMachine, kSettingsKey, name, RegistryValue{type, std::move(data)});
   }
 
   testing::ScratchRegistry hive_;
@@ -23,14 +21,14 @@ class RegistryTest : public ::testing::Test {
 
 TEST_F(RegistryTest, MissingKeyGivesTheDefaultAndTheFirstWriteCreatesIt) {
   EXPECT_EQ(Get("Blocked"), "");
-  EXPECT_EQ(RegistryGetString(hive_, kHkeyLocalMachine, kKey, "Servers", "none"), "none");
+  EXPECT_EQ(RegistryGetString(hive_, kHkeyLocalMachine, kSettingsKey, "Servers", "none"), "none");
 
-  RegistrySaveString(hive_, kHkeyLocalMachine, kKey, "Blocked", "1");
+  RegistrySaveString(hive_, kHkeyLocalMachine, kSettingsKey, "Blocked", "1");
   EXPECT_EQ(Get("Blocked"), "1");
-  EXPECT_EQ(hive_.Read(kHkeyLocalMachine, kKey, "Blocked"),
+  EXPECT_EQ(hive_.Read(kHkeyLocalMachine, kSettingsKey, "Blocked"),
             (RegistryValue{kRegSz, std::string("1\0", 2)}));
 
-  RegistrySaveString(hive_, kHkeyLocalMachine, kKey, "Blocked", "0");
+  RegistrySaveString(hive_, kHkeyLocalMachine, kSettingsKey, "Blocked", "0");
   EXPECT_EQ(Get("Blocked"), "0");
   EXPECT_EQ(Get("Servers"), "") << "a write touches only its own value";
 }
@@ -58,7 +56,7 @@ TEST_F(RegistryTest, TextEndsAtTheFirstNulOrAtTheDataEnd) {
 
 TEST_F(RegistryTest, TextIsKeptExactly) {
   for (const std::string text : {" 1", "1 ", "caf\xe9 \"quoted\" back\\slash", ""}) {
-    RegistrySaveString(hive_, kHkeyLocalMachine, kKey, "Servers", text);
+    RegistrySaveString(hive_, kHkeyLocalMachine, kSettingsKey, "Servers", text);
     EXPECT_EQ(Get("Servers"), text);
   }
 }

@@ -28,7 +28,7 @@ constexpr std::string_view kCommands[] = {"status",  "state",  "activate", "deac
 
 void PrintStatus(const WindowState& window, std::ostream& out) {
   out << Printable(window.Caption(Label::Label3)) << '\n'
-      << "Activate: " << (window.command2_enabled ? "enabled" : "disabled") << '\n'
+      << (window.command2_enabled ? kActivateEnabled : kActivateDisabled) << '\n'
       << Printable(window.Caption(Label::Label1)) << '\n'
       << Printable(window.Caption(Label::Label2)) << '\n';
 }
@@ -52,12 +52,12 @@ int Run(const std::string& command, const Machine& machine, std::ostream& out, s
   Form_Load(machine, hosts_file, window);
   if (command == "refresh") {
     if (!RefreshProtection(machine, hosts_file, window)) {
-      err << "Protection is off; nothing to refresh.\n";
+      err << kNothingToRefresh << '\n';
       return kExitOff;
     }
   } else if (command == "activate") {
     if (!window.command2_enabled) {
-      err << "Activate is not available: " << Printable(window.Caption(Label::Label3)) << '\n';
+      err << kActivateNotAvailable << Printable(window.Caption(Label::Label3)) << '\n';
       return kExitNotAvailable;
     }
     ActivateProtection(machine, hosts_file, window);

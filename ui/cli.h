@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "protection/protection.h"
+#include "ui/program_texts.h"  // what the commands print besides the window's texts
 
 namespace tsl {
 

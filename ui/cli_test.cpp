@@ -59,8 +59,9 @@ class CliTest : public ::testing::Test {
 
 // What `status` prints where the hosts file is found and protection is off.
 std::string ReadyStatus(std::string_view servers) {
-  return std::string(kReadyToProtect) + "\nActivate: enabled\n" + std::string(kVersionCaption) +
-         TSL_DISPLAY_VERSION "\n" + std::string(kServersCaption) + std::string(servers) + "\n";
+  return std::string(kReadyToProtect) + "\n" + std::string(kActivateEnabled) + "\n" +
+         std::string(kVersionCaption) + TSL_DISPLAY_VERSION "\n" + std::string(kServersCaption) +
+         std::string(servers) + "\n";
 }
 
 TEST_F(CliTest, StatusPrintsTheFourLines) {
@@ -80,7 +81,7 @@ TEST_F(CliTest, ActivateAndDeactivateReportTheirStatus) {
   EXPECT_EQ(out_.str(), std::string(kActivated) + "\n");
 
   EXPECT_EQ(Run({"activate"}), 3) << "Activate is disabled once protection is on";
-  EXPECT_EQ(err_.str(), "Activate is not available: " + std::string(kReadyToProtect) +
+  EXPECT_EQ(err_.str(), std::string(kActivateNotAvailable) + std::string(kReadyToProtect) +
                             std::string(kAlreadyFunctioning) + "\n");
   EXPECT_EQ(out_.str(), "");
 
@@ -148,7 +149,7 @@ TEST_F(CliTest, RefreshWhileProtectionIsNotOnChangesNothing) {
   for (const char* blocked : {"0", "1"}) {
     RegistrySaveString(registry_, kHkeyLocalMachine, kSettingsKey, "Blocked", blocked);
     EXPECT_EQ(Run({"refresh"}), 4) << blocked;
-    EXPECT_EQ(err_.str(), "Protection is off; nothing to refresh.\n");
+    EXPECT_EQ(err_.str(), std::string(kNothingToRefresh) + "\n");
     EXPECT_EQ(out_.str(), "");
     EXPECT_EQ(testing::ReadBytes(Hosts()), "original\r\n");
     EXPECT_FALSE(testing::PathExists(app_.Join("host.bak")));
@@ -223,7 +224,7 @@ TEST_F(CliTest, EveryFailureIsOneLineAndStatusOne) {
             "tessaline: Could not read \"" + app_.Join("odd") + "\\x1b]0;title\\x07\": x\n");
   err_.str("");
   EXPECT_EQ(ReportingFailures(err_, []() -> int { throw 42; }), 1);
-  EXPECT_EQ(err_.str(), "tessaline: An unexpected failure ended Tessaline.\n");
+  EXPECT_EQ(err_.str(), "tessaline: " + std::string(kUnexpectedFailure) + "\n");
 }
 
 }  // namespace

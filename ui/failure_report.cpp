@@ -2,6 +2,8 @@
 
 #include <exception>
 
+#include "ui/program_texts.h"
+
 namespace tsl {
 
 std::string CurrentFailure() {
@@ -10,7 +12,7 @@ std::string CurrentFailure() {
   } catch (const std::exception& error) {
     return error.what();
   } catch (...) {
-    return "An unexpected failure ended Tessaline.";
+    return std::string(kUnexpectedFailure);
   }
 }
 

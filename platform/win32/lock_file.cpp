@@ -73,7 +73,7 @@ void SecureLockFolder(const std::string& folder) {
   }
 }
 
-std::string LockFolder() { return ProgramDataFolder() + "\\Tessaline"; }
+std::string LockFolder() { return ProgramDataFolder() + "\\" + std::string(kWindowsLockFolder); }
 
 }  // namespace
 
