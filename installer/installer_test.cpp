@@ -11,15 +11,12 @@
 #include "build_facts.h"
 #include "text/block_section.h"
 #include "protection/protection.h"
-#include "platform/real_file_system.h"
 #include "resources/version.h"
 #include "settings/registry.h"
 #include "platform/win32/handle.h"
 #include "testsupport/exit_status_win32.h"
 #include "testsupport/test_machine.h"
-#include "testsupport/test_support.h"
 #include "ui/form_load.h"
-#include "protection/window_state.h"
 #include "ui/window/controls.h"
 
 namespace tsl {
@@ -322,18 +319,12 @@ TEST_F(InstallerTest, AnUpgradeWhileProtectionIsOffLeavesItOff) {
 // What deactivation makes of the hosts file and backup as they stand now, worked out on
 // copies of them.
 std::string DeactivatedCopy(const std::string& hosts, const std::string& backup) {
-  const testing::TempDir windows;
-  const testing::TempDir app;
-  const std::string copy = windows.Join("hosts");
-  testing::WriteBytes(copy, testing::ReadBytes(hosts));
-  testing::WriteBytes(app.Join("host.bak"), testing::ReadBytes(backup));
-  RealFileSystem files(windows.path());
-  testing::ScratchRegistry registry;
-  RegistrySaveString(registry, kHkeyLocalMachine, kSettingsKey, "Blocked", "1");
-  const Machine machine = testing::TestMachine(files, registry, app.path());
-  WindowState window;
-  DeactivateProtection(machine, copy, window);
-  return testing::ReadBytes(copy);
+  testing::TempMachine rig;
+  testing::WriteBytes(rig.hosts, testing::ReadBytes(hosts));
+  testing::WriteBytes(rig.backup, testing::ReadBytes(backup));
+  rig.SetBlocked("1");
+  rig.Deactivate();
+  return testing::ReadBytes(rig.hosts);
 }
 
 // The uninstaller takes the section back through the console program whatever "Blocked"

@@ -3,6 +3,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "settings/registry.h"
 
@@ -34,6 +35,9 @@ bool IsReadOnly(const std::string& path);
 
 // A file as a killed replacement leaves its temporary copy: mode 0600 on POSIX.
 void WriteLeftover(const std::string& path, const std::string& bytes);
+
+// The bytes of `text` in UTF-16LE after its byte order mark, as regedit writes a file.
+std::string Utf16Le(std::u16string_view text);
 
 // The real settings store of the platform, kept apart from the machine's own settings:
 // a temporary REGEDIT4 file on POSIX, a key of the test's own (removed afterwards) below

@@ -5,7 +5,6 @@
 #include <sstream>
 
 #include "build_facts.h"
-#include "platform/real_file_system.h"
 #include "platform/win32/handle.h"
 #include "testsupport/exit_status_win32.h"
 #include "testsupport/test_machine.h"
@@ -73,13 +72,10 @@ class CliProgram {
 
 // What the same command writes when run in this process.
 std::string InProcessOutput(const std::vector<std::string>& args) {
-  const testing::TempDir windows;
-  RealFileSystem files(windows.path());
-  testing::ScratchRegistry registry;
-  const Machine machine = testing::TestMachine(files, registry, windows.path());
+  const testing::TempMachine rig;
   std::ostringstream out;
   std::ostringstream err;
-  RunCommand(args, machine, out, err);
+  RunCommand(args, rig.machine, out, err);
   return out.str() + err.str();
 }
 

@@ -11,8 +11,6 @@
 
 #include "build_facts.h"
 #include "protection/operation_lock.h"
-#include "platform/real_file_system.h"
-#include "testsupport/test_support.h"
 #include "protection/window_texts.h"
 #include "ui/window/controls.h"
 #include "ui/window/dpi.h"
@@ -72,12 +70,12 @@ void SaveScreenshot(HWND window, const std::string& name) {
   ReleaseDC(window, screen);
 }
 
-class FrmMainTest : public ::testing::Test {
+class FrmMainTest : public ::testing::Test, public testing::TempMachine {
  protected:
   void SetUp() override {
     message_boxes.clear();
-    testing::WriteBytes(hosts_, "127.0.0.1 localhost\r\n");
-    testing::WriteBytes(app_.Join("data.dat"), "a.example\r\nb.example\r\n");
+    testing::WriteBytes(hosts, "127.0.0.1 localhost\r\n");
+    testing::WriteBytes(app.Join("data.dat"), "a.example\r\nb.example\r\n");
   }
 
   void Open() { ASSERT_TRUE(form_.Create(GetModuleHandleA(nullptr), SW_SHOWNORMAL)); }
@@ -85,13 +83,7 @@ class FrmMainTest : public ::testing::Test {
   void Click(ControlId id) { SendMessageA(Control(id), BM_CLICK, 0, 0); }
   bool Enabled(ControlId id) const { return IsWindowEnabled(Control(id)) != FALSE; }
 
-  testing::TempDir windows_;
-  testing::TempDir app_;
-  std::string hosts_ = windows_.Join("hosts");
-  RealFileSystem files_{windows_.path()};
-  testing::ScratchRegistry registry_;
-  Machine machine_ = testing::TestMachine(files_, registry_, app_.path());
-  FrmMain form_{machine_, RecordMessageBox};
+  FrmMain form_{machine, RecordMessageBox};
 };
 
 TEST_F(FrmMainTest, AFixedDialogFrameWithNoTaskbarButton) {
@@ -179,10 +171,10 @@ TEST_F(FrmMainTest, OverlappingControlsLieInFront) {
 }
 
 TEST_F(FrmMainTest, TheFocusStartsOnTheBannerAndTabSkipsADisabledActivate) {
-  testing::WriteBytes(hosts_,
+  testing::WriteBytes(hosts,
                       "127.0.0.1 localhost\r\n\r\n#email snoop protection \r\n"
                       "127.0.0.1     a.example\r\n\r\n");
-  RegistrySaveString(registry_, kHkeyLocalMachine, kSettingsKey, "Blocked", "1");
+  RegistrySaveString(registry, kHkeyLocalMachine, kSettingsKey, "Blocked", "1");
   Open();
   EXPECT_EQ(GetFocus(), Control(kPicture1));
   const auto tab_order = [this] {
@@ -204,9 +196,9 @@ TEST_F(FrmMainTest, TheFocusStartsOnTheBannerAndTabSkipsADisabledActivate) {
 }
 
 TEST_F(FrmMainTest, TheStartUpStateShowsInTheWindow) {
-  std::remove(hosts_.c_str());
-  RegistrySaveString(registry_, kHkeyLocalMachine, kSettingsKey, "Blocked", "1");
-  RegistrySaveString(registry_, kHkeyLocalMachine, kSettingsKey, "Servers", "385");
+  std::remove(hosts.c_str());
+  RegistrySaveString(registry, kHkeyLocalMachine, kSettingsKey, "Blocked", "1");
+  RegistrySaveString(registry, kHkeyLocalMachine, kSettingsKey, "Servers", "385");
   Open();
   EXPECT_EQ(WindowText(Control(kLabel3)), kLabel3Created)
       << "with no hosts file there is no block section, so protection is not on";
@@ -215,7 +207,7 @@ TEST_F(FrmMainTest, TheStartUpStateShowsInTheWindow) {
   EXPECT_TRUE(Enabled(kCommand3));
   EXPECT_TRUE(Enabled(kCommand4));
   Click(kCommand2);
-  EXPECT_FALSE(testing::PathExists(app_.Join("host.bak"))) << "a disabled button does nothing";
+  EXPECT_FALSE(testing::PathExists(app.Join("host.bak"))) << "a disabled button does nothing";
 }
 
 TEST_F(FrmMainTest, TheButtonsTurnProtectionOnAndOff) {
@@ -225,12 +217,12 @@ TEST_F(FrmMainTest, TheButtonsTurnProtectionOnAndOff) {
   EXPECT_EQ(WindowText(Control(kLabel3)), kActivated);
   EXPECT_FALSE(Enabled(kCommand2));
   EXPECT_NE(GetFocus(), Control(kCommand2));
-  EXPECT_NE(testing::ReadBytes(hosts_).find("127.0.0.1     b.example\r\n"), std::string::npos);
+  EXPECT_NE(testing::ReadBytes(hosts).find("127.0.0.1     b.example\r\n"), std::string::npos);
 
   Click(kCommand3);
   EXPECT_EQ(WindowText(Control(kLabel3)), kDeactivated);
   EXPECT_TRUE(Enabled(kCommand2));
-  EXPECT_EQ(testing::ReadBytes(hosts_), "127.0.0.1 localhost\r\n");
+  EXPECT_EQ(testing::ReadBytes(hosts), "127.0.0.1 localhost\r\n");
   EXPECT_TRUE(message_boxes.empty());
 }
 
@@ -246,17 +238,17 @@ TEST_F(FrmMainTest, DeactivatingWithoutABackupShowsTheInformationBox) {
 }
 
 TEST_F(FrmMainTest, AFailingStepIsReportedAndEndsTheProgram) {
-  std::remove(app_.Join("data.dat").c_str());
+  std::remove(app.Join("data.dat").c_str());
   Open();
   Click(kCommand2);
   ASSERT_EQ(message_boxes.size(), 1U);
-  EXPECT_NE(message_boxes[0].text.find(app_.Join("data.dat")), std::string::npos)
+  EXPECT_NE(message_boxes[0].text.find(app.Join("data.dat")), std::string::npos)
       << message_boxes[0].text;
   EXPECT_EQ(message_boxes[0].title, kAppTitle);
   EXPECT_EQ(message_boxes[0].type, static_cast<UINT>(MB_OK | MB_ICONERROR));
   EXPECT_FALSE(IsWindow(form_.window()));
   EXPECT_EQ(RunMessageLoop(form_), 1);
-  EXPECT_EQ(testing::ReadBytes(app_.Join("host.bak")), "127.0.0.1 localhost\r\n")
+  EXPECT_EQ(testing::ReadBytes(app.Join("host.bak")), "127.0.0.1 localhost\r\n")
       << "the backup made before the failure stays";
 }
 
@@ -266,7 +258,7 @@ TEST_F(FrmMainTest, AFailingStepIsReportedAndEndsTheProgram) {
 TEST_F(FrmMainTest, TheFailureReportOutlastsACloseOrQuitThatCameInMeanwhile) {
   using namespace std::chrono_literals;
   for (const UINT queued : {static_cast<UINT>(WM_CLOSE), static_cast<UINT>(WM_QUIT)}) {
-    Machine waiting = testing::TestMachine(files_, registry_, app_.path());
+    Machine waiting = testing::TestMachine(files, registry, app.path());
     waiting.lock_wait = 1000ms;
     FrmMain form(waiting, MessageBoxA);
     ASSERT_TRUE(form.Create(GetModuleHandleA(nullptr), SW_SHOWNORMAL));
@@ -304,7 +296,7 @@ TEST_F(FrmMainTest, TheFailureReportOutlastsACloseOrQuitThatCameInMeanwhile) {
     EXPECT_FALSE(IsWindow(window));
     EXPECT_EQ(RunMessageLoop(form), 1) << queued;
   }
-  EXPECT_EQ(testing::ReadBytes(hosts_), "127.0.0.1 localhost\r\n");
+  EXPECT_EQ(testing::ReadBytes(hosts), "127.0.0.1 localhost\r\n");
 }
 
 TEST_F(FrmMainTest, ExitAndTheCloseButtonEndTheProgram) {
@@ -313,12 +305,12 @@ TEST_F(FrmMainTest, ExitAndTheCloseButtonEndTheProgram) {
   EXPECT_FALSE(IsWindow(form_.window()));
   EXPECT_EQ(RunMessageLoop(form_), 0);
 
-  FrmMain second(machine_, RecordMessageBox);
+  FrmMain second(machine, RecordMessageBox);
   ASSERT_TRUE(second.Create(GetModuleHandleA(nullptr), SW_SHOWNORMAL));
   SendMessageA(second.window(), WM_SYSCOMMAND, SC_CLOSE, 0);
   EXPECT_FALSE(IsWindow(second.window()));
   EXPECT_EQ(RunMessageLoop(second), 0);
-  EXPECT_EQ(testing::ReadBytes(hosts_), "127.0.0.1 localhost\r\n");
+  EXPECT_EQ(testing::ReadBytes(hosts), "127.0.0.1 localhost\r\n");
   EXPECT_TRUE(message_boxes.empty());
 }
 
@@ -332,7 +324,7 @@ TEST_F(FrmMainTest, EnterAndEscapeOnAPictureDoNothing) {
   EXPECT_TRUE(IsWindow(form_.window()));
   EXPECT_TRUE(message_boxes.empty());
   EXPECT_EQ(WindowText(Control(kLabel3)), kReadyToProtect);
-  EXPECT_FALSE(testing::PathExists(app_.Join("host.bak")));
+  EXPECT_FALSE(testing::PathExists(app.Join("host.bak")));
 }
 
 // The window at whatever DPI the display has (the tests run at 96, 120, 144 and 192 dpi):
