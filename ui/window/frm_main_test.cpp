@@ -327,15 +327,19 @@ TEST_F(FrmMainTest, EnterAndEscapeOnAPictureDoNothing) {
   EXPECT_FALSE(testing::PathExists(app.Join("host.bak")));
 }
 
-// The window at whatever DPI the display has (the tests run at 96, 120, 144 and 192 dpi):
-// every rectangle from twips x dpi / 1440, fonts at their point sizes, the banner filling
-// its box, and the status text as readable as at 96 dpi.
-class FrmMainDpiTest : public FrmMainTest {
+// The window with the display at each DPI the build names (TSL_TEST_DPIS): every rectangle
+// from twips x dpi / 1440, fonts at their point sizes, the banner filling its box, and the
+// status text as readable as at 96 dpi. The display's DPI is set before the program starts
+// (scripts/wine-at-dpi, which names it in TSL_TEST_DPI), so each DPI's tests run only in a
+// program started at that DPI.
+class FrmMainDpiTest : public FrmMainTest, public ::testing::WithParamInterface<int> {
  protected:
-  // The DPI the test was started for, or 0 to take the display's.
-  static int ExpectedDpi() {
-    const char* dpi = std::getenv("TSL_TEST_DPI");
-    return dpi != nullptr ? static_cast<int>(std::strtol(dpi, nullptr, 10)) : 0;
+  void SetUp() override {
+    const char* display = std::getenv("TSL_TEST_DPI");
+    if (display == nullptr || std::strtol(display, nullptr, 10) != GetParam()) {
+      GTEST_SKIP() << "runs with the display at " << GetParam() << " dpi";
+    }
+    FrmMainTest::SetUp();
   }
   void ExpectLaidOutAt(int dpi) {
     RECT client;
@@ -385,12 +389,10 @@ class FrmMainDpiTest : public FrmMainTest {
   }
 };
 
-TEST_F(FrmMainDpiTest, EveryPlaceAndFontFollowsTheDpi) {
+TEST_P(FrmMainDpiTest, EveryPlaceAndFontFollowsTheDpi) {
   Open();
   const int dpi = form_.dpi();
-  if (ExpectedDpi() != 0) {
-    EXPECT_EQ(dpi, ExpectedDpi()) << "the display's DPI reached the window";
-  }
+  EXPECT_EQ(dpi, GetParam()) << "the display's DPI reached the window";
   ExpectLaidOutAt(dpi);
   SaveScreenshot(form_.window(), "tessaline-window-" + std::to_string(dpi) + "dpi.bmp");
   EXPECT_EQ(GetFocus(), Control(kPicture1));
@@ -413,7 +415,7 @@ TEST_F(FrmMainDpiTest, EveryPlaceAndFontFollowsTheDpi) {
 // Moving to a monitor of another DPI: the window takes the rectangle Windows suggests and
 // lays itself out again, fonts included. Wine has one DPI for all monitors, so the message
 // is sent as Windows would send it.
-TEST_F(FrmMainDpiTest, AMoveToAnotherMonitorLaysTheWindowOutAgain) {
+TEST_P(FrmMainDpiTest, AMoveToAnotherMonitorLaysTheWindowOutAgain) {
   Open();
   for (const int dpi : {144, 192, 120, 96}) {
     SCOPED_TRACE(std::to_string(dpi) + " dpi");
@@ -437,6 +439,9 @@ TEST_F(FrmMainDpiTest, AMoveToAnotherMonitorLaysTheWindowOutAgain) {
   Click(kCommand2);
   EXPECT_EQ(WindowText(Control(kLabel3)), kActivated);
 }
+
+INSTANTIATE_TEST_SUITE_P(Display, FrmMainDpiTest, ::testing::Values(TSL_TEST_DPIS),
+                         ::testing::PrintToStringParamName());
 
 }  // namespace
 }  // namespace tsl
