@@ -110,15 +110,8 @@ void Press(HWND dialog, int button) {
 // its load event has run).
 class RunningProgram {
  public:
-  explicit RunningProgram(const std::string& folder) {
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    std::string command_line = "\"" + folder + "\\tessaline.exe\"";
-    EXPECT_TRUE(CreateProcessA(nullptr, command_line.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                               nullptr, &startup, &process));
-    process_.reset(process.hProcess);
-    thread_.reset(process.hThread);
+  explicit RunningProgram(const std::string& folder)
+      : program_("\"" + folder + "\\tessaline.exe\"") {
     EXPECT_TRUE(WaitFor([&] {
       window_ = FindWindowA("TessalineMain", "Tessaline");
       return window_ != nullptr && IsWindowVisible(window_);
@@ -130,12 +123,11 @@ class RunningProgram {
   // Closes the window and returns the program's exit status.
   DWORD Close() {
     PostMessageA(window_, WM_CLOSE, 0, 0);
-    return testing::ExitStatusWithin(process_.get(), 30'000);
+    return program_.Wait(30'000);
   }
 
  private:
-  UniqueHandle process_;
-  UniqueHandle thread_;
+  testing::Started program_;
   HWND window_ = nullptr;
 };
 
