@@ -2,7 +2,6 @@
 // a file as large as the section written as activation writes the hosts file, a flushed
 // copy that replaces it. Each size runs in its own process, so its peak memory is its own.
 #include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -13,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "testsupport/forked_posix.h"
 #include "testsupport/test_machine.h"
 
 namespace tsl {
@@ -106,15 +106,12 @@ int main() {
               "MiB");
   for (const size_t names : {10'000UL, 100'000UL, 1'000'000UL}) {
     std::fflush(stdout);
-    const pid_t child = ::fork();
-    if (child == 0) {
+    const int status = tsl::testing::StatusOfForked([&] {
       tsl::MeasureOneSize(names);
       std::fflush(stdout);
-      ::_exit(0);
-    }
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return 1;
+      return 0;
+    });
+    if (status != 0) return 1;
   }
   return 0;
 }

@@ -17,15 +17,11 @@ namespace tsl {
 namespace {
 
 using testing::ReadBytes;
+using testing::SectionOf;
 using testing::WriteBytes;
 
 class ActivateTest : public testing::ProtectionFixture {
  protected:
-  static std::string Section(std::string_view names) {
-    std::string section = "\r\n#email snoop protection \r\n";
-    for (const char name : names) section += "127.0.0.1     " + std::string(1, name) + "\r\n";
-    return section + "\r\n";
-  }
   void SetBlockList(std::string_view names) {
     std::string list;
     for (const char name : names) list += std::string(1, name) + "\r\n";
@@ -44,11 +40,11 @@ TEST_F(ActivateTest, ASectionAlreadyThereIsReplacedInItsPlace) {
   WriteBytes(hosts, "a\r\n");
   SetBlockList("xy");
   Activate();
-  WriteBytes(hosts, "a\r\n" + Section("xy") + "after\r\n");
+  WriteBytes(hosts, "a\r\n" + SectionOf({"x", "y"}) + "after\r\n");
   SetBlocked("0");  // the "Blocked" write did not stick
   SetBlockList("xyz");
   Activate();
-  EXPECT_EQ(ReadBytes(hosts), "a\r\n" + Section("xyz") + "after\r\n");
+  EXPECT_EQ(ReadBytes(hosts), "a\r\n" + SectionOf({"x", "y", "z"}) + "after\r\n");
   EXPECT_EQ(ReadBytes(backup), "a\r\n") << "the backup of the file before the section stays";
 }
 
@@ -59,11 +55,11 @@ TEST_F(ActivateTest, RetriesAndStackedSectionsLeaveOneSection) {
     SetBlocked("0");
     Activate();
   }
-  EXPECT_EQ(ReadBytes(hosts), "a\r\n" + Section("x"));
+  EXPECT_EQ(ReadBytes(hosts), "a\r\n" + SectionOf({"x"}));
 
-  WriteBytes(hosts, "a\r\n" + Section("x") + "b\r\n" + Section("x") + Section("x"));
+  WriteBytes(hosts, "a\r\n" + SectionOf({"x"}) + "b\r\n" + SectionOf({"x"}) + SectionOf({"x"}));
   Activate();
-  EXPECT_EQ(ReadBytes(hosts), "a\r\n" + Section("x") + "b\r\n");
+  EXPECT_EQ(ReadBytes(hosts), "a\r\n" + SectionOf({"x"}) + "b\r\n");
   Deactivate();
   EXPECT_EQ(ReadBytes(hosts), "a\r\nb\r\n");
 }
@@ -111,7 +107,7 @@ TEST_F(ActivateTest, ARefreshThatWaitedForADeactivationChangesNothing) {
   Activate();
   SetBlockList("yz");
   EXPECT_TRUE(RefreshProtection(machine, hosts, window));
-  EXPECT_EQ(ReadBytes(hosts), original + Section("yz"));
+  EXPECT_EQ(ReadBytes(hosts), original + SectionOf({"y", "z"}));
 }
 
 // Whatever data.dat holds: one entry per line, all of them blocking; activating again and
@@ -164,10 +160,10 @@ TEST_F(ActivateTest, EveryShapeOfBlockListRoundTripsExactly) {
 // deactivation never puts one back.
 TEST_F(ActivateTest, TheBackupNeverHoldsASection) {
   SetBlockList("xy");
-  WriteBytes(hosts, "a\r\n" + Section("xy"));
+  WriteBytes(hosts, "a\r\n" + SectionOf({"x", "y"}));
   Activate();
   EXPECT_EQ(ReadBytes(backup), "a\r\n");
-  WriteBytes(backup, "a\r\n" + Section("x"));
+  WriteBytes(backup, "a\r\n" + SectionOf({"x"}));
   Activate();
   EXPECT_EQ(ReadBytes(backup), "a\r\n");
   Deactivate();

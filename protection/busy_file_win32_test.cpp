@@ -13,7 +13,6 @@
 #include <thread>
 #include <vector>
 
-#include "text/block_section.h"
 #include "platform/win32/handle.h"
 #include "testsupport/child_process.h"
 #include "testsupport/test_machine.h"
@@ -75,9 +74,7 @@ constexpr DWORD kShareModes[] = {0, FILE_SHARE_READ, FILE_SHARE_READ | FILE_SHAR
 
 constexpr std::string_view kOriginal = "127.0.0.1 localhost\r\n";
 
-std::string Protected() {
-  return std::string(kOriginal) + std::string(kSectionOpening) + "127.0.0.1     a.example\r\n\r\n";
-}
+std::string Protected() { return std::string(kOriginal) + testing::SectionOf({"a.example"}); }
 
 // One machine of the test's own, in the state its operation starts from.
 class Scene : testing::TempMachine {

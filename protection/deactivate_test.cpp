@@ -17,9 +17,7 @@ using testing::WriteBytes;
 class DeactivateTest : public testing::ProtectionFixture {
  protected:
   const std::string kOriginal = "127.0.0.1 localhost\r\n# the user's own lines\r\n";
-  const std::string kSection =
-      "\r\n#email snoop protection \r\n127.0.0.1     a.example\r\n127.0.0.1     b.example\r\n"
-      "127.0.0.1     c.example\r\n\r\n";
+  const std::string kSection = testing::SectionOf({"a.example", "b.example", "c.example"});
 
   void ActivateOver(const std::string& original) {
     WriteBytes(hosts, original);

@@ -20,12 +20,8 @@ TEST_F(ProtectionTest, ActivationBacksUpAppendsTheSectionAndRecordsIt) {
   WriteBytes(block_list, "a.example\r\nb.example\r\nc.example\r\n");
   Activate();
 
-  EXPECT_EQ(ReadBytes(hosts), original +
-                                  "\r\n#email snoop protection \r\n"
-                                  "127.0.0.1     a.example\r\n"
-                                  "127.0.0.1     b.example\r\n"
-                                  "127.0.0.1     c.example\r\n"
-                                  "\r\n");
+  EXPECT_EQ(ReadBytes(hosts),
+            original + testing::SectionOf({"a.example", "b.example", "c.example"}));
   EXPECT_EQ(ReadBytes(backup), original);
   EXPECT_EQ(Blocked(), "1");
   EXPECT_FALSE(window.command2_enabled);

@@ -1,17 +1,17 @@
-#include "testsupport/test_machine.h"
 #include "ui/window/frm_main.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstdlib>
-#include <fstream>
 #include <thread>
 #include <vector>
 
 #include "build_facts.h"
 #include "protection/operation_lock.h"
 #include "protection/window_texts.h"
+#include "testsupport/screenshot_win32.h"
+#include "testsupport/test_machine.h"
 #include "ui/window/controls.h"
 #include "ui/window/dpi.h"
 #include "ui/window/window_helpers.h"
@@ -36,38 +36,6 @@ std::string ClassOf(HWND window) {
   char name[64] = {};
   GetClassNameA(window, name, sizeof name);
   return name;
-}
-
-// Writes what the window's client area shows as a 24-bit BMP, for people to look at, beside
-// the test program in the build folder, wherever the test is started from.
-void SaveScreenshot(HWND window, const std::string& name) {
-  const std::string path = ExecutableFolder() + "\\" + name;
-  RECT client;
-  GetClientRect(window, &client);
-  const int width = client.right;
-  const int height = client.bottom;
-  const HDC screen = GetDC(window);
-  const HDC memory = CreateCompatibleDC(screen);
-  BITMAPINFO info{};
-  info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, height, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
-  void* bits = nullptr;
-  const HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  const HGDIOBJ previous = SelectObject(memory, bitmap);
-  BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
-  GdiFlush();
-  const DWORD stride = ((static_cast<DWORD>(width) * 3 + 3) & ~3U);
-  const DWORD image_size = stride * static_cast<DWORD>(height);
-  BITMAPFILEHEADER file{
-      0x4D42, static_cast<DWORD>(sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER)) + image_size,
-      0, 0, sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER)};
-  std::ofstream out(path, std::ios::binary);
-  out.write(reinterpret_cast<const char*>(&file), sizeof file);
-  out.write(reinterpret_cast<const char*>(&info.bmiHeader), sizeof info.bmiHeader);
-  out.write(static_cast<const char*>(bits), image_size);
-  SelectObject(memory, previous);
-  DeleteObject(bitmap);
-  DeleteDC(memory);
-  ReleaseDC(window, screen);
 }
 
 class FrmMainTest : public ::testing::Test, public testing::TempMachine {
@@ -102,7 +70,7 @@ TEST_F(FrmMainTest, AFixedDialogFrameWithNoTaskbarButton) {
   EXPECT_EQ(client.right, 391);
   EXPECT_EQ(client.bottom, 393);
   EXPECT_NE(GetClassLongPtrA(window, GCLP_HICON), 0U) << "the window shows the program's icon";
-  SaveScreenshot(window, "tessaline-window.bmp");
+  testing::SaveScreenshot(window, "tessaline-window.bmp");
 }
 
 TEST_F(FrmMainTest, EveryControlStandsInItsPlace) {
@@ -394,7 +362,7 @@ TEST_P(FrmMainDpiTest, EveryPlaceAndFontFollowsTheDpi) {
   const int dpi = form_.dpi();
   EXPECT_EQ(dpi, GetParam()) << "the display's DPI reached the window";
   ExpectLaidOutAt(dpi);
-  SaveScreenshot(form_.window(), "tessaline-window-" + std::to_string(dpi) + "dpi.bmp");
+  testing::SaveScreenshot(form_.window(), "tessaline-window-" + std::to_string(dpi) + "dpi.bmp");
   EXPECT_EQ(GetFocus(), Control(kPicture1));
   EXPECT_EQ(GetNextDlgTabItem(form_.window(), Control(kPicture2), FALSE), Control(kCommand2));
   Click(kCommand2);
