@@ -2,7 +2,6 @@
 // a file as large as the section written as activation writes the hosts file, a flushed
 // copy that replaces it. Each size runs in its own process, so its peak memory is its own.
 #include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -13,13 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "protection/protection.h"
 #include "platform/large_allocations.h"
-#include "platform/real_file_system.h"
-#include "platform/posix/registry_file.h"
+#include "testsupport/forked_posix.h"
 #include "testsupport/test_machine.h"
-#include "testsupport/test_support.h"
-#include "protection/window_state.h"
 
 namespace tsl {
 namespace {
@@ -53,22 +48,16 @@ void WriteBlockList(const std::string& path, size_t names) {
 
 void MeasureOneSize(size_t names) {
   GiveLargeBuffersTheirOwnPages();  // as the program does at start-up
-  const testing::TempDir windows;
-  const testing::TempDir app;
-  const std::string hosts = windows.Join("hosts");
+  testing::TempMachine rig;
+  const std::string& hosts = rig.hosts;
   const std::string original = "127.0.0.1 localhost\n::1 localhost\n";
-  WriteBlockList(app.Join("data.dat"), names);
-  RealFileSystem files(windows.path());
-  RegistryFile registry(app.Join("registry.reg"));
-  const Machine machine = testing::TestMachine(files, registry, app.path());
-  WindowState window;
+  WriteBlockList(rig.block_list, names);
   const auto reset_hosts = [&] { testing::WriteBytes(hosts, original); };
 
-  const double activate =
-      MedianMilliseconds(reset_hosts, [&] { ActivateProtection(machine, hosts, window); });
+  const double activate = MedianMilliseconds(reset_hosts, [&] { rig.Activate(); });
   // A line added after the section, so that the section is found and taken out; kept in
   // a file, so that this process's peak memory stays the operations' own.
-  const std::string edited = app.Join("edited");
+  const std::string edited = rig.app.Join("edited");
   std::filesystem::copy_file(hosts, edited);
   FILE* append = std::fopen(edited.c_str(), "ab");
   std::fputs("10.0.0.6 printer\r\n", append);
@@ -78,20 +67,23 @@ void MeasureOneSize(size_t names) {
         std::filesystem::copy_file(edited, hosts,
                                    std::filesystem::copy_options::overwrite_existing);
       },
-      [&] { DeactivateProtection(machine, hosts, window); });
+      [&] { rig.Deactivate(); });
   rusage usage{};
   ::getrusage(RUSAGE_SELF, &usage);
   const double peak_mib = static_cast<double>(usage.ru_maxrss) / 1024.0;
 
   // The floor: a file as large as the section activation adds, replaced by a flushed copy.
   reset_hosts();
-  ActivateProtection(machine, hosts, window);
+  rig.Activate();
   const double section_bytes =
-      static_cast<double>(files.ReadWholeFile(hosts).size() - original.size());
-  const std::string section_copy = app.Join("section");
-  testing::WriteBytes(section_copy, files.ReadWholeFile(hosts).substr(original.size()));
+      static_cast<double>(rig.files.ReadWholeFile(hosts).size() - original.size());
+  const std::string section_copy = rig.app.Join("section");
+  testing::WriteBytes(section_copy, rig.files.ReadWholeFile(hosts).substr(original.size()));
   const double floor = MedianMilliseconds(
-      [] {}, [&] { files.WriteFileOver(app.Join("copy"), files.ReadWholeFile(section_copy)); });
+      [] {},
+      [&] {
+        rig.files.WriteFileOver(rig.app.Join("copy"), rig.files.ReadWholeFile(section_copy));
+      });
 
   const double limit_mib = 2 * section_bytes / kMiB + 16;
   // The speed target holds at a million names, where fixed costs (two flushed files
@@ -116,15 +108,12 @@ int main() {
               "MiB");
   for (const size_t names : {10'000UL, 100'000UL, 1'000'000UL}) {
     std::fflush(stdout);
-    const pid_t child = ::fork();
-    if (child == 0) {
+    const int status = tsl::testing::StatusOfForked([&] {
       tsl::MeasureOneSize(names);
       std::fflush(stdout);
-      ::_exit(0);
-    }
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return 1;
+      return 0;
+    });
+    if (status != 0) return 1;
   }
   return 0;
 }

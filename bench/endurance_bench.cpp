@@ -7,12 +7,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "protection/protection.h"
-#include "platform/real_file_system.h"
-#include "platform/posix/registry_file.h"
 #include "testsupport/test_machine.h"
-#include "testsupport/test_support.h"
-#include "protection/window_state.h"
 
 namespace {
 
@@ -32,26 +27,20 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: endurance_bench [cycles]\n");
     return 2;
   }
-  const tsl::testing::TempDir windows;
-  const tsl::testing::TempDir app;
-  const std::string hosts = windows.Join("hosts");
+  tsl::testing::TempMachine rig;
+  const std::string& hosts = rig.hosts;
   const std::string original = "127.0.0.1 localhost\r\n::1 localhost\r\n# own line \xe9\r\n";
   tsl::testing::WriteBytes(hosts, original);
   std::string block_list;
   for (int i = 0; i < 1000; ++i)
     block_list += "t" + std::to_string(i) + ".tracker-mail.example\r\n";
-  tsl::testing::WriteBytes(app.Join("data.dat"), block_list);
-
-  tsl::RealFileSystem files(windows.path());
-  tsl::RegistryFile registry(app.Join("registry.reg"));
-  const tsl::Machine machine = tsl::testing::TestMachine(files, registry, app.path());
-  tsl::WindowState window;
+  tsl::testing::WriteBytes(rig.block_list, block_list);
 
   const int descriptors_before = OpenDescriptors();
   const auto start = std::chrono::steady_clock::now();
   for (int cycle = 0; cycle < cycles; ++cycle) {
-    tsl::ActivateProtection(machine, hosts, window);
-    tsl::DeactivateProtection(machine, hosts, window);
+    rig.Activate();
+    rig.Deactivate();
     if (tsl::testing::ReadBytes(hosts) != original) {
       std::printf("cycle %d: the hosts file was not restored byte for byte\n", cycle);
       return 1;

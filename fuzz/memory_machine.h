@@ -10,6 +10,7 @@
 #include "platform/file_system.h"
 #include "platform/real_file_system.h"
 #include "settings/registry.h"
+#include "testsupport/fake_registries.h"
 
 namespace tsl {
 
@@ -67,23 +68,6 @@ class MemoryFileSystem final : public FileSystem {
   void Step(const char* operation, const std::string& path) const {
     if (steps++ == fail_at) throw FileError(operation, path, "killed");
   }
-};
-
-class MemoryRegistry final : public RegistryHive {
- public:
-  [[nodiscard]] std::optional<RegistryValue> Read(std::uint32_t, std::string_view,
-                                                  std::string_view name) const override {
-    const auto found = values_.find(std::string(name));
-    if (found == values_.end()) return std::nullopt;
-    return found->second;
-  }
-  void Write(std::uint32_t, std::string_view, std::string_view name,
-             const RegistryValue& value) override {
-    values_[std::string(name)] = value;
-  }
-
- private:
-  std::map<std::string, RegistryValue> values_;
 };
 
 }  // namespace tsl

@@ -242,7 +242,7 @@ bool RegeditWriteKeepsEveryOtherValue(std::string_view input) {
 bool OperationsKeepTheHostsFileTrue(std::string_view input) {
   Bytes in(input);
   MemoryFileSystem files;
-  MemoryRegistry registry;
+  testing::MemoryRegistry registry;
   testing::UnusedNameCache cache;
   const std::string lock = FuzzLockPath();
   const Machine installs[2] = {{files, registry, "A", kOperationLockWait, cache, lock},

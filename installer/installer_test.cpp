@@ -12,15 +12,12 @@
 #include "text/block_section.h"
 #include "protection/window_texts.h"
 #include "protection/protection.h"
-#include "platform/real_file_system.h"
 #include "resources/version.h"
 #include "settings/registry.h"
 #include "platform/win32/handle.h"
 #include "testsupport/exit_status_win32.h"
 #include "testsupport/test_machine.h"
-#include "testsupport/test_support.h"
 #include "ui/form_load.h"
-#include "protection/window_state.h"
 #include "ui/window/controls.h"
 
 namespace tsl {
@@ -113,15 +110,8 @@ void Press(HWND dialog, int button) {
 // its load event has run).
 class RunningProgram {
  public:
-  explicit RunningProgram(const std::string& folder) {
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    std::string command_line = "\"" + folder + "\\tessaline.exe\"";
-    EXPECT_TRUE(CreateProcessA(nullptr, command_line.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                               nullptr, &startup, &process));
-    process_.reset(process.hProcess);
-    thread_.reset(process.hThread);
+  explicit RunningProgram(const std::string& folder)
+      : program_("\"" + folder + "\\tessaline.exe\"") {
     EXPECT_TRUE(WaitFor([&] {
       window_ = FindWindowA("TessalineMain", "Tessaline");
       return window_ != nullptr && IsWindowVisible(window_);
@@ -133,12 +123,11 @@ class RunningProgram {
   // Closes the window and returns the program's exit status.
   DWORD Close() {
     PostMessageA(window_, WM_CLOSE, 0, 0);
-    return testing::ExitStatusWithin(process_.get(), 30'000);
+    return program_.Wait(30'000);
   }
 
  private:
-  UniqueHandle process_;
-  UniqueHandle thread_;
+  testing::Started program_;
   HWND window_ = nullptr;
 };
 
@@ -322,18 +311,12 @@ TEST_F(InstallerTest, AnUpgradeWhileProtectionIsOffLeavesItOff) {
 // What deactivation makes of the hosts file and backup as they stand now, worked out on
 // copies of them.
 std::string DeactivatedCopy(const std::string& hosts, const std::string& backup) {
-  const testing::TempDir windows;
-  const testing::TempDir app;
-  const std::string copy = windows.Join("hosts");
-  testing::WriteBytes(copy, testing::ReadBytes(hosts));
-  testing::WriteBytes(app.Join("host.bak"), testing::ReadBytes(backup));
-  RealFileSystem files(windows.path());
-  testing::ScratchRegistry registry;
-  RegistrySaveString(registry, kHkeyLocalMachine, kSettingsKey, "Blocked", "1");
-  const Machine machine = testing::TestMachine(files, registry, app.path());
-  WindowState window;
-  DeactivateProtection(machine, copy, window);
-  return testing::ReadBytes(copy);
+  testing::TempMachine rig;
+  testing::WriteBytes(rig.hosts, testing::ReadBytes(hosts));
+  testing::WriteBytes(rig.backup, testing::ReadBytes(backup));
+  rig.SetBlocked("1");
+  rig.Deactivate();
+  return testing::ReadBytes(rig.hosts);
 }
 
 // The uninstaller takes the section back through the console program whatever "Blocked"

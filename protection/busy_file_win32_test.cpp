@@ -13,14 +13,9 @@
 #include <thread>
 #include <vector>
 
-#include "text/block_section.h"
-#include "protection/protection.h"
-#include "platform/real_file_system.h"
 #include "platform/win32/handle.h"
 #include "testsupport/child_process.h"
 #include "testsupport/test_machine.h"
-#include "testsupport/test_support.h"
-#include "protection/window_state.h"
 
 namespace tsl {
 namespace {
@@ -79,36 +74,32 @@ constexpr DWORD kShareModes[] = {0, FILE_SHARE_READ, FILE_SHARE_READ | FILE_SHAR
 
 constexpr std::string_view kOriginal = "127.0.0.1 localhost\r\n";
 
-std::string Protected() {
-  return std::string(kOriginal) + std::string(kSectionOpening) + "127.0.0.1     a.example\r\n\r\n";
-}
+std::string Protected() { return std::string(kOriginal) + testing::SectionOf({"a.example"}); }
 
 // One machine of the test's own, in the state its operation starts from.
-class Scene {
+class Scene : testing::TempMachine {
  public:
   Scene(const Scenario& scenario, DWORD share) : scenario_(scenario), share_(share) {
     const bool activating = scenario.operation == Operation::kActivate;
-    testing::WriteBytes(hosts_, activating ? std::string(kOriginal) : Protected());
-    testing::WriteBytes(app_.Join("data.dat"), "a.example\r\n");
+    testing::WriteBytes(hosts, activating ? std::string(kOriginal) : Protected());
+    testing::WriteBytes(block_list, "a.example\r\n");
     // An activation over a backup from an earlier time replaces it.
     if (!activating || scenario.held == HeldFile::kBackup) {
-      testing::WriteBytes(app_.Join("host.bak"),
-                          activating ? "earlier\r\n" : std::string(kOriginal));
+      testing::WriteBytes(backup, activating ? "earlier\r\n" : std::string(kOriginal));
     }
-    RegistrySaveString(registry_, kHkeyLocalMachine, kSettingsKey, kBlockedValue,
-                       activating ? "0" : "1");
+    SetBlocked(activating ? "0" : "1");
   }
 
   [[nodiscard]] std::string HeldPath() const {
     switch (scenario_.held) {
       case HeldFile::kHosts:
-        return hosts_;
+        return hosts;
       case HeldFile::kBackup:
-        return app_.Join("host.bak");
+        return backup;
       case HeldFile::kBlockList:
         break;
     }
-    return app_.Join("data.dat");
+    return block_list;
   }
 
   // Starts the holder and, once it holds the file, the operation.
@@ -121,9 +112,9 @@ class Scene {
     operation_ = std::thread([this] {
       try {
         if (scenario_.operation == Operation::kActivate) {
-          ActivateProtection(machine_, hosts_, window_);
+          Activate();
         } else {
-          DeactivateProtection(machine_, hosts_, window_);
+          Deactivate();
         }
       } catch (const FileError& error) {
         failure_ = error.what();
@@ -146,7 +137,7 @@ class Scene {
   void ExpectDone() const {
     EXPECT_EQ(failure_, "") << Describe();
     const bool activating = scenario_.operation == Operation::kActivate;
-    EXPECT_EQ(testing::ReadBytes(hosts_), activating ? Protected() : std::string(kOriginal))
+    EXPECT_EQ(testing::ReadBytes(hosts), activating ? Protected() : std::string(kOriginal))
         << Describe();
     EXPECT_EQ(Blocked(), activating ? "1" : "0") << Describe();
   }
@@ -156,30 +147,19 @@ class Scene {
   void ExpectRefusedUntouched() const {
     EXPECT_EQ(failed_path_, HeldPath()) << Describe() << ": " << failure_;
     const bool activating = scenario_.operation == Operation::kActivate;
-    EXPECT_EQ(testing::ReadBytes(hosts_), activating ? std::string(kOriginal) : Protected())
+    EXPECT_EQ(testing::ReadBytes(hosts), activating ? std::string(kOriginal) : Protected())
         << Describe();
     EXPECT_EQ(Blocked(), activating ? "0" : "1") << Describe();
     WIN32_FIND_DATAA found{};
-    const UniqueFindHandle leftover(FindFirstFileA((hosts_ + ".tsl-*").c_str(), &found));
+    const UniqueFindHandle leftover(FindFirstFileA((hosts + ".tsl-*").c_str(), &found));
     EXPECT_FALSE(leftover.valid()) << Describe() << " left " << found.cFileName;
   }
 
   [[nodiscard]] bool Admitted() const { return (share_ & scenario_.needs) == scenario_.needs; }
 
  private:
-  [[nodiscard]] std::string Blocked() const {
-    return RegistryGetString(registry_, kHkeyLocalMachine, kSettingsKey, kBlockedValue, "");
-  }
-
   Scenario scenario_;
   DWORD share_;
-  testing::TempDir windows_;
-  testing::TempDir app_;
-  std::string hosts_ = windows_.Join("hosts");
-  RealFileSystem files_{windows_.path()};
-  testing::ScratchRegistry registry_;
-  Machine machine_ = testing::TestMachine(files_, registry_, app_.path());
-  WindowState window_;
   std::unique_ptr<testing::ChildProcess> holder_;
   std::thread operation_;
   std::string failure_;

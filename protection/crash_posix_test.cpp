@@ -1,10 +1,6 @@
 // A run killed at any instant: the hosts file is always whole (its old bytes or the
 // restored ones), the backup is always a complete copy, and the temporary copies a killed
 // run leaves behind are gone after the next operation.
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -17,6 +13,7 @@
 #include "protection/protection.h"
 #include "platform/real_file_system.h"
 #include "platform/posix/registry_file.h"
+#include "testsupport/forked_posix.h"
 #include "testsupport/test_machine.h"
 #include "testsupport/test_support.h"
 #include "protection/window_state.h"
@@ -27,20 +24,17 @@ namespace {
 // Starts `operation` in a child process and kills it after `delay`; returns whether the
 // operation had finished first.
 bool RunKilledAfter(const std::function<void()>& operation, std::chrono::microseconds delay) {
-  const pid_t child = ::fork();
-  if (child == 0) {
-    try {
-      operation();
-    } catch (...) {
-      ::_exit(1);
-    }
-    ::_exit(0);
-  }
-  std::this_thread::sleep_for(delay);
-  ::kill(child, SIGKILL);
-  int status = 0;
-  ::waitpid(child, &status, 0);
-  return WIFEXITED(status);
+  const int status = testing::StatusOfForked(
+      [&] {
+        try {
+          operation();
+        } catch (...) {
+          return 1;
+        }
+        return 0;
+      },
+      delay);
+  return status < 128;
 }
 
 // How long `operation` takes when nothing stops it, so that the kills can be spread over

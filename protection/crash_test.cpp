@@ -7,54 +7,29 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <optional>
 #include <thread>
 
 #include "protection/backup_history.h"
-#include "protection/protection.h"
-#include "platform/real_file_system.h"
 #include "testsupport/child_process.h"
 #include "testsupport/test_machine.h"
 #include "platform/temporary_name.h"
-#include "testsupport/test_support.h"
-#include "protection/window_state.h"
 
 namespace tsl {
 namespace {
 
 constexpr const char* kChildFolders = "TSL_TEST_KILLED_FOLDERS";  // "windows folder|app folder"
 
-// The child is killed, so nothing of it may need cleaning up: its settings go nowhere.
-class DiscardingRegistry final : public RegistryHive {
- public:
-  [[nodiscard]] std::optional<RegistryValue> Read(std::uint32_t, std::string_view,
-                                                  std::string_view) const override {
-    return std::nullopt;
-  }
-  void Write(std::uint32_t, std::string_view, std::string_view, const RegistryValue&) override {}
-};
-
-void ActivateIn(const std::string& windows, const std::string& app, RegistryHive& registry) {
-  RealFileSystem files(windows);
-  WindowState window;
-  ActivateProtection(testing::TestMachine(files, registry, app), windows + kPathSeparator + "hosts",
-                     window);
-}
-
 // Run only as a child of the test below, which names the folders.
 TEST(KilledActivationChild, Activate) {
   const char* folders = std::getenv(kChildFolders);
   if (folders == nullptr) GTEST_SKIP() << "runs as a child process only";
-  const std::string both(folders);
-  DiscardingRegistry registry;
-  ActivateIn(both.substr(0, both.find('|')), both.substr(both.find('|') + 1), registry);
+  const auto both = testing::Fields(folders);
+  testing::ActivateIn(both[0], both[1]);
 }
 
 TEST(KilledActivationTest, TheHostsFileIsAlwaysTheOldOrTheNewOne) {
   constexpr int kKills = 32;
-  const testing::TempDir windows;
-  const testing::TempDir app;
-  const std::string hosts = windows.Join("hosts");
+  testing::TempMachine rig;
   std::string original;
   for (int line = 0; original.size() < (size_t{8} << 20); ++line) {
     original += "10.1.2.3 original-host-" + std::to_string(line) + "\r\n";
@@ -63,19 +38,19 @@ TEST(KilledActivationTest, TheHostsFileIsAlwaysTheOldOrTheNewOne) {
   for (int name = 0; name < 200000; ++name) {
     block_list += "tracker-" + std::to_string(name) + ".example\r\n";
   }
-  testing::WriteBytes(app.Join("data.dat"), block_list);
+  testing::WriteBytes(rig.block_list, block_list);
   const std::string earlier = "10.9.9.9 earlier-host\r\n" + original;
   const auto start_child = [&] {
     return std::make_unique<testing::ChildProcess>("KilledActivationChild.Activate", kChildFolders,
-                                                   windows.path() + "|" + app.path());
+                                                   rig.windows.path() + "|" + rig.app.path());
   };
 
-  testing::WriteBytes(hosts, original);
-  testing::WriteBytes(app.Join("host.bak"), earlier);
+  testing::WriteBytes(rig.hosts, original);
+  testing::WriteBytes(rig.backup, earlier);
   const auto started = std::chrono::steady_clock::now();
   ASSERT_EQ(start_child()->Wait(), 0);
   const auto whole = std::chrono::steady_clock::now() - started;
-  const std::string extended = testing::ReadBytes(hosts);
+  const std::string extended = testing::ReadBytes(rig.hosts);
   ASSERT_EQ(extended.substr(0, original.size()), original);
 
   int finished = 0;
@@ -89,28 +64,27 @@ TEST(KilledActivationTest, TheHostsFileIsAlwaysTheOldOrTheNewOne) {
         std::to_string(std::chrono::duration_cast<std::chrono::milliseconds>(delay).count()) +
         " ms");
     // An earlier backup, so that the kills come during its copy into the history too.
-    testing::WriteBytes(hosts, original);
-    testing::WriteBytes(app.Join("host.bak"), earlier);
-    for (const auto& entry : std::filesystem::directory_iterator(app.path())) {
+    testing::WriteBytes(rig.hosts, original);
+    testing::WriteBytes(rig.backup, earlier);
+    for (const auto& entry : std::filesystem::directory_iterator(rig.app.path())) {
       if (IsBackupHistoryName(entry.path().filename().string())) std::filesystem::remove(entry);
     }
     const auto child = start_child();
     std::this_thread::sleep_for(delay);
     child->Kill();
     if (child->Wait() == 0) ++finished;
-    const std::string now = testing::ReadBytes(hosts);
+    const std::string now = testing::ReadBytes(rig.hosts);
     ASSERT_TRUE(now == original || now == extended)
         << "a part-written hosts file of " << now.size() << " bytes";
   }
   EXPECT_GT(finished, 0) << "the kills never came late enough";
   EXPECT_LT(finished, kKills) << "the kills never came early enough";
 
-  testing::WriteBytes(hosts, original);
-  DiscardingRegistry registry;
-  ActivateIn(windows.path(), app.path(), registry);
-  EXPECT_EQ(testing::ReadBytes(hosts), extended);
-  EXPECT_EQ(testing::ReadBytes(app.Join("host.bak")), original);
-  for (const std::string& folder : {windows.path(), app.path()}) {
+  testing::WriteBytes(rig.hosts, original);
+  rig.Activate();
+  EXPECT_EQ(testing::ReadBytes(rig.hosts), extended);
+  EXPECT_EQ(testing::ReadBytes(rig.backup), original);
+  for (const std::string& folder : {rig.windows.path(), rig.app.path()}) {
     for (const auto& entry : std::filesystem::directory_iterator(folder)) {
       EXPECT_TRUE(TemporaryCopyOriginal(entry.path().filename().string()).empty())
           << "left behind: " << entry.path();

@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "text/hosts_sections.h"
-#include "testsupport/protection_fixture.h"
+#include "testsupport/test_machine.h"
 #include "protection/window_texts.h"
 
 namespace tsl {
@@ -17,22 +17,20 @@ using testing::WriteBytes;
 class DeactivateTest : public testing::ProtectionFixture {
  protected:
   const std::string kOriginal = "127.0.0.1 localhost\r\n# the user's own lines\r\n";
-  const std::string kSection =
-      "\r\n#email snoop protection \r\n127.0.0.1     a.example\r\n127.0.0.1     b.example\r\n"
-      "127.0.0.1     c.example\r\n\r\n";
+  const std::string kSection = testing::SectionOf({"a.example", "b.example", "c.example"});
 
   void ActivateOver(const std::string& original) {
-    WriteBytes(hosts_, original);
-    WriteBytes(block_list_, "a.example\r\nb.example\r\nc.example\r\n");
+    WriteBytes(hosts, original);
+    WriteBytes(block_list, "a.example\r\nb.example\r\nc.example\r\n");
     Activate();
-    ASSERT_EQ(ReadBytes(hosts_), original + kSection);
+    ASSERT_EQ(ReadBytes(hosts), original + kSection);
   }
   void ExpectTurnedOff() {
     EXPECT_EQ(Blocked(), "0");
-    EXPECT_TRUE(window_.command2_enabled);
-    EXPECT_EQ(window_.Caption(Label::Label3), kDeactivated);
-    EXPECT_TRUE(window_.information_shown.empty());
-    EXPECT_EQ(ReadBytes(backup_), kOriginal) << "the backup stays";
+    EXPECT_TRUE(window.command2_enabled);
+    EXPECT_EQ(window.Caption(Label::Label3), kDeactivated);
+    EXPECT_TRUE(window.information_shown.empty());
+    EXPECT_EQ(ReadBytes(backup), kOriginal) << "the backup stays";
   }
 };
 
@@ -89,16 +87,16 @@ TEST_F(DeactivateTest, AllOfOursAndNothingElseComesOutOfAFileOthersChanged) {
   for (const auto& change : cases) {
     SCOPED_TRACE(change.what);
     ActivateOver(kOriginal);
-    WriteBytes(hosts_, change.changed);
+    WriteBytes(hosts, change.changed);
     Activate();  // a refresh, or a second activation: one section in the place of the first
-    const std::string reactivated = ReadBytes(hosts_);
+    const std::string reactivated = ReadBytes(hosts);
     EXPECT_EQ(reactivated.find("c.example"), reactivated.rfind("c.example")) << reactivated;
     EXPECT_EQ(
         TakeOutOurLines(reactivated, {"a.example\r\nb.example\r\nc.example\r\n", true, false}).text,
         change.restored);
-    WriteBytes(hosts_, change.changed);
+    WriteBytes(hosts, change.changed);
     Deactivate();
-    EXPECT_EQ(ReadBytes(hosts_), change.restored);
+    EXPECT_EQ(ReadBytes(hosts), change.restored);
     ExpectTurnedOff();
   }
 }
@@ -108,19 +106,19 @@ TEST_F(DeactivateTest, AllOfOursAndNothingElseComesOutOfAFileOthersChanged) {
 TEST_F(DeactivateTest, AFileWithoutASectionIsLeftAsItIs) {
   ActivateOver(kOriginal);
   const std::string reset = "# reset by another program\r\n127.0.0.1 localhost\r\n";
-  WriteBytes(hosts_, reset);
+  WriteBytes(hosts, reset);
   Deactivate();
-  EXPECT_EQ(ReadBytes(hosts_), reset);
+  EXPECT_EQ(ReadBytes(hosts), reset);
   ExpectTurnedOff();
 }
 
 TEST_F(DeactivateTest, ASecondDeactivationKeepsWhatWasWrittenSinceTheFirst) {
   ActivateOver(kOriginal);
   Deactivate();
-  ASSERT_EQ(ReadBytes(hosts_), kOriginal);
-  WriteBytes(hosts_, kOriginal + "10.0.0.6 printer\r\n");
+  ASSERT_EQ(ReadBytes(hosts), kOriginal);
+  WriteBytes(hosts, kOriginal + "10.0.0.6 printer\r\n");
   Deactivate();
-  EXPECT_EQ(ReadBytes(hosts_), kOriginal + "10.0.0.6 printer\r\n");
+  EXPECT_EQ(ReadBytes(hosts), kOriginal + "10.0.0.6 printer\r\n");
   ExpectTurnedOff();
 }
 

@@ -5,12 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include "protection/protection.h"
-#include "platform/real_file_system.h"
 #include "platform/posix/registry_file.h"
 #include "testsupport/test_machine.h"
-#include "testsupport/test_support.h"
-#include "protection/window_state.h"
 
 namespace tsl {
 namespace {
@@ -32,71 +28,58 @@ class SmallDisk {
   bool mounted_ = false;
 };
 
-class DiskFullTest : public ::testing::Test {
+class DiskFullTest : public ::testing::Test, public testing::TempMachine {
  protected:
   const std::string kOriginal = std::string(6000, '#') + "\n127.0.0.1 localhost\n";
-
-  std::string Blocked() const {
-    return RegistryGetString(registry_, kHkeyLocalMachine, kSettingsKey, "Blocked", "");
-  }
-
-  testing::TempDir windows_;
-  testing::TempDir app_;
-  testing::TempDir state_;
-  RegistryFile registry_{state_.Join("registry.reg")};
-  WindowState window_;
 };
 
 TEST_F(DiskFullTest, ABackupThatDoesNotFitStopsActivationBeforeTheHostsFile) {
-  const SmallDisk disk(app_.path());
+  const SmallDisk disk(app.path());
   if (!disk.mounted()) GTEST_SKIP() << "cannot mount a tmpfs here";
-  const std::string hosts = windows_.Join("hosts");
   testing::WriteBytes(hosts, kOriginal);
-  testing::WriteBytes(app_.Join("data.dat"), "a.example\r\n");
-  testing::WriteBytes(app_.Join("filler"),
+  testing::WriteBytes(block_list, "a.example\r\n");
+  testing::WriteBytes(app.Join("filler"),
                       std::string(size_t{12} * 1024, 'x'));  // leaves < 6000 bytes
-  RealFileSystem files(windows_.path());
   try {
-    ActivateProtection(testing::TestMachine(files, registry_, app_.path()), hosts, window_);
+    Activate();
     FAIL() << "a backup that did not fit was reported as written";
   } catch (const FileError& failure) {
-    EXPECT_EQ(failure.path(), app_.Join("host.bak"));
+    EXPECT_EQ(failure.path(), backup);
   }
   EXPECT_EQ(testing::ReadBytes(hosts), kOriginal);
   EXPECT_EQ(Blocked(), "");
-  EXPECT_FALSE(testing::PathExists(app_.Join("host.bak")))
+  EXPECT_FALSE(testing::PathExists(backup))
       << "no part-written backup for a later deactivation to restore";
 }
 
 TEST_F(DiskFullTest, AHostsFileThatCannotGrowLeavesACompleteBackup) {
-  const SmallDisk disk(windows_.path());
+  const SmallDisk disk(windows.path());
   if (!disk.mounted()) GTEST_SKIP() << "cannot mount a tmpfs here";
-  const std::string hosts = windows_.Join("hosts");
   testing::WriteBytes(hosts, kOriginal);
-  std::string block_list;
-  for (int i = 0; i < 1000; ++i) block_list += "tracker" + std::to_string(i) + ".example\r\n";
-  testing::WriteBytes(app_.Join("data.dat"), block_list);
-  RealFileSystem files(windows_.path());
+  std::string names;
+  for (int i = 0; i < 1000; ++i) names += "tracker" + std::to_string(i) + ".example\r\n";
+  testing::WriteBytes(block_list, names);
   try {
-    ActivateProtection(testing::TestMachine(files, registry_, app_.path()), hosts, window_);
+    Activate();
     FAIL() << "a section that did not fit was reported as written";
   } catch (const FileError& failure) {
     EXPECT_EQ(failure.path(), hosts);
   }
-  EXPECT_EQ(testing::ReadBytes(app_.Join("host.bak")), kOriginal);
+  EXPECT_EQ(testing::ReadBytes(backup), kOriginal);
   EXPECT_EQ(Blocked(), "");
 }
 
 TEST_F(DiskFullTest, ASettingsWriteThatDoesNotFitKeepsThePreviousFile) {
-  const SmallDisk disk(state_.path());
+  const testing::TempDir state;
+  const SmallDisk disk(state.path());
   if (!disk.mounted()) GTEST_SKIP() << "cannot mount a tmpfs here";
-  RegistryFile registry(state_.Join("registry.reg"));
+  RegistryFile registry(state.Join("registry.reg"));
   RegistrySaveString(registry, kHkeyLocalMachine, kSettingsKey, "Blocked", "1");
-  const std::string before = testing::ReadBytes(state_.Join("registry.reg"));
+  const std::string before = testing::ReadBytes(state.Join("registry.reg"));
   EXPECT_THROW(RegistrySaveString(registry, kHkeyLocalMachine, kSettingsKey, "Servers",
                                   std::string(size_t{32} * 1024, '9')),
                SettingsError);
-  EXPECT_EQ(testing::ReadBytes(state_.Join("registry.reg")), before);
+  EXPECT_EQ(testing::ReadBytes(state.Join("registry.reg")), before);
   EXPECT_EQ(RegistryGetString(registry, kHkeyLocalMachine, kSettingsKey, "Blocked", ""), "1");
 }
 

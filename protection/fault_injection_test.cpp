@@ -8,10 +8,7 @@
 #include <functional>
 
 #include "protection/protection.h"
-#include "platform/real_file_system.h"
 #include "testsupport/test_machine.h"
-#include "testsupport/test_support.h"
-#include "protection/window_state.h"
 
 namespace tsl {
 namespace {
@@ -86,53 +83,44 @@ class FaultyFileSystem final : public FileSystem {
   mutable int steps_ = 0;
 };
 
-class FaultInjectionTest : public ::testing::Test {
+class FaultInjectionTest : public ::testing::Test, public testing::TempMachine {
  protected:
   const std::string kOriginal = "127.0.0.1 localhost\r\n# the user's own lines\r\n";
 
   // Also with no record of an earlier section, so that every run takes the same steps.
   void Prepare() {
-    testing::WriteBytes(hosts_, kOriginal);
-    testing::WriteBytes(app_.Join("data.dat"), "a.example\r\nb.example\r\n");
-    std::remove(app_.Join("host.sec").c_str());
+    testing::WriteBytes(hosts, kOriginal);
+    testing::WriteBytes(app.Join("data.dat"), "a.example\r\nb.example\r\n");
+    std::remove(app.Join("host.sec").c_str());
   }
   void PrepareActivated() {
     Prepare();
-    testing::WriteBytes(hosts_, kOriginal + "\r\n#email snoop protection \r\n\r\n");
-    testing::WriteBytes(backup_, kOriginal);
-  }
-  std::string Blocked() const {
-    return RegistryGetString(registry_, kHkeyLocalMachine, kSettingsKey, "Blocked", "");
+    testing::WriteBytes(hosts, kOriginal + "\r\n#email snoop protection \r\n\r\n");
+    testing::WriteBytes(backup, kOriginal);
   }
   bool OriginalRecoverable() const {
-    return testing::ReadBytes(hosts_) == kOriginal ||
-           (testing::PathExists(backup_) && testing::ReadBytes(backup_) == kOriginal);
+    return testing::ReadBytes(hosts) == kOriginal ||
+           (testing::PathExists(backup) && testing::ReadBytes(backup) == kOriginal);
   }
-
-  testing::TempDir windows_;
-  testing::TempDir app_;
-  testing::ScratchRegistry registry_;
-  std::string hosts_ = windows_.Join("hosts");
-  std::string backup_ = app_.Join("host.bak");
 };
 
 // Also over an earlier backup of other bytes, which goes to the history first and must
 // never be lost on the way.
 TEST_F(FaultInjectionTest, ActivationFailingAtAnyStep) {
-  const std::string history = app_.Join("host.bak.000001");
+  const std::string history = app.Join("host.bak.000001");
   for (const std::string earlier : {"", "an earlier backup\r\n"}) {
     const auto prepare_backup = [&] {
-      std::remove(backup_.c_str());
+      std::remove(backup.c_str());
       std::remove(history.c_str());
-      if (!earlier.empty()) testing::WriteBytes(backup_, earlier);
+      if (!earlier.empty()) testing::WriteBytes(backup, earlier);
     };
     int steps = 0;
     {
       Prepare();
       prepare_backup();
-      FaultyFileSystem counting(windows_.path(), -1);
+      FaultyFileSystem counting(windows.path(), -1);
       WindowState window;
-      ActivateProtection(testing::TestMachine(counting, registry_, app_.path()), hosts_, window);
+      ActivateProtection(testing::TestMachine(counting, registry, app.path()), hosts, window);
       steps = counting.steps();
     }
     // read, backup, block list, attributes, write; then read, list and copy the earlier one
@@ -142,12 +130,12 @@ TEST_F(FaultInjectionTest, ActivationFailingAtAnyStep) {
                    (earlier.empty() ? "" : ", earlier"));
       Prepare();
       prepare_backup();
-      RegistrySaveString(registry_, kHkeyLocalMachine, kSettingsKey, "Blocked", "0");
-      FaultyFileSystem files(windows_.path(), fail_at);
+      RegistrySaveString(registry, kHkeyLocalMachine, kSettingsKey, "Blocked", "0");
+      FaultyFileSystem files(windows.path(), fail_at);
       WindowState window;
       window.command2_enabled = true;
       try {
-        ActivateProtection(testing::TestMachine(files, registry_, app_.path()), hosts_, window);
+        ActivateProtection(testing::TestMachine(files, registry, app.path()), hosts, window);
         FAIL() << "the failure was not reported";
       } catch (const FileError& failure) {
         EXPECT_FALSE(failure.path().empty());
@@ -155,7 +143,7 @@ TEST_F(FaultInjectionTest, ActivationFailingAtAnyStep) {
       }
       EXPECT_TRUE(OriginalRecoverable());
       if (!earlier.empty()) {
-        EXPECT_TRUE(testing::ReadBytes(backup_) == earlier ||
+        EXPECT_TRUE(testing::ReadBytes(backup) == earlier ||
                     (testing::PathExists(history) && testing::ReadBytes(history) == earlier))
             << "the earlier backup is lost";
       }
@@ -170,22 +158,22 @@ TEST_F(FaultInjectionTest, DeactivationFailingAtAnyStep) {
   int steps = 0;
   {
     PrepareActivated();
-    FaultyFileSystem counting(windows_.path(), -1);
+    FaultyFileSystem counting(windows.path(), -1);
     WindowState window;
-    DeactivateProtection(testing::TestMachine(counting, registry_, app_.path()), hosts_, window);
+    DeactivateProtection(testing::TestMachine(counting, registry, app.path()), hosts, window);
     steps = counting.steps();
   }
   ASSERT_GE(steps, 5);  // read the block list, the backup and the hosts file, attributes, write
   for (int fail_at = 0; fail_at < steps; ++fail_at) {
     SCOPED_TRACE("failing step " + std::to_string(fail_at));
     PrepareActivated();
-    RegistrySaveString(registry_, kHkeyLocalMachine, kSettingsKey, "Blocked", "1");
-    FaultyFileSystem files(windows_.path(), fail_at);
+    RegistrySaveString(registry, kHkeyLocalMachine, kSettingsKey, "Blocked", "1");
+    FaultyFileSystem files(windows.path(), fail_at);
     WindowState window;
     EXPECT_THROW(
-        DeactivateProtection(testing::TestMachine(files, registry_, app_.path()), hosts_, window),
+        DeactivateProtection(testing::TestMachine(files, registry, app.path()), hosts, window),
         FileError);
-    EXPECT_EQ(testing::ReadBytes(backup_), kOriginal) << "the backup is never touched";
+    EXPECT_EQ(testing::ReadBytes(backup), kOriginal) << "the backup is never touched";
     EXPECT_EQ(Blocked(), "1");
     EXPECT_FALSE(window.command2_enabled);
   }
@@ -199,41 +187,38 @@ TEST_F(FaultInjectionTest, AnotherProgramWritingTheHostsFileBetweenTheSteps) {
   for (int write_before = 0;; ++write_before) {
     SCOPED_TRACE("written before step " + std::to_string(write_before));
     Prepare();
-    std::remove(backup_.c_str());
-    RegistrySaveString(registry_, kHkeyLocalMachine, kSettingsKey, "Blocked", "0");
+    std::remove(backup.c_str());
+    RegistrySaveString(registry, kHkeyLocalMachine, kSettingsKey, "Blocked", "0");
     bool written = false;
-    FaultyFileSystem files(windows_.path(), -1, [&](int step) {
+    FaultyFileSystem files(windows.path(), -1, [&](int step) {
       if (step != write_before) return;
-      testing::WriteBytes(hosts_, theirs);
+      testing::WriteBytes(hosts, theirs);
       written = true;
     });
     WindowState window;
-    const Machine machine = testing::TestMachine(files, registry_, app_.path());
-    ActivateProtection(machine, hosts_, window);
+    const Machine machine = testing::TestMachine(files, registry, app.path());
+    ActivateProtection(machine, hosts, window);
     if (!written) break;  // after the last step
-    const std::string hosts = testing::ReadBytes(hosts_);
-    if (hosts == theirs) continue;
-    const std::string backup = testing::ReadBytes(backup_);
-    EXPECT_TRUE(backup == kOriginal || backup == theirs) << backup;
-    EXPECT_EQ(hosts.substr(0, backup.size()), backup) << "the section went onto other bytes";
-    DeactivateProtection(machine, hosts_, window);
-    EXPECT_EQ(testing::ReadBytes(hosts_), backup);
+    const std::string now = testing::ReadBytes(hosts);
+    if (now == theirs) continue;
+    const std::string kept = testing::ReadBytes(backup);
+    EXPECT_TRUE(kept == kOriginal || kept == theirs) << kept;
+    EXPECT_EQ(now.substr(0, kept.size()), kept) << "the section went onto other bytes";
+    DeactivateProtection(machine, hosts, window);
+    EXPECT_EQ(testing::ReadBytes(hosts), kept);
   }
 }
 
 TEST_F(FaultInjectionTest, AHostsFileThatVanishedAfterStartUp) {
   Prepare();
-  RealFileSystem files(windows_.path());
-  const Machine machine = testing::TestMachine(files, registry_, app_.path());
-  std::remove(hosts_.c_str());
-  WindowState window;
+  std::remove(hosts.c_str());
   try {
-    ActivateProtection(machine, hosts_, window);
+    ActivateProtection(machine, hosts, window);
     FAIL() << "activation without a hosts file succeeded";
   } catch (const FileError& failure) {
-    EXPECT_EQ(failure.path(), hosts_);
+    EXPECT_EQ(failure.path(), hosts);
   }
-  EXPECT_FALSE(testing::PathExists(backup_));
+  EXPECT_FALSE(testing::PathExists(backup));
   EXPECT_EQ(Blocked(), "");
 }
 

@@ -9,7 +9,7 @@
 
 #include <filesystem>
 
-#include "testsupport/protection_fixture.h"
+#include "testsupport/test_machine.h"
 
 namespace tsl {
 namespace {
@@ -18,8 +18,7 @@ using OddFilesTest = testing::ProtectionFixture;
 
 // Each of these would wait for a writer, or read without end, if it were opened as a file.
 TEST_F(OddFilesTest, AFifoOrADeviceIsRefusedAtOnce) {
-  testing::WriteBytes(hosts_, "original\r\n");
-  const std::string block_list = app_.Join("data.dat");
+  testing::WriteBytes(hosts, "original\r\n");
   ASSERT_EQ(::mkfifo(block_list.c_str(), 0644), 0);
   try {
     Activate();
@@ -32,25 +31,25 @@ TEST_F(OddFilesTest, AFifoOrADeviceIsRefusedAtOnce) {
   std::filesystem::create_symlink("/dev/zero", block_list);
   EXPECT_THROW(Activate(), FileError);
 
-  const std::string fifo_hosts = windows_.Join("fifo-hosts");
+  const std::string fifo_hosts = windows.Join("fifo-hosts");
   ASSERT_EQ(::mkfifo(fifo_hosts.c_str(), 0644), 0);
-  testing::WriteBytes(app_.Join("host.bak"), "backup\r\n");
-  EXPECT_THROW(DeactivateProtection(machine_, fifo_hosts, window_), FileError);
-  EXPECT_EQ(testing::ReadBytes(hosts_), "original\r\n");
+  testing::WriteBytes(app.Join("host.bak"), "backup\r\n");
+  EXPECT_THROW(DeactivateProtection(machine, fifo_hosts, window), FileError);
+  EXPECT_EQ(testing::ReadBytes(hosts), "original\r\n");
 }
 
 TEST_F(OddFilesTest, ALinkedHostsFileStaysALinkAndKeepsItsOwnerAndMode) {
-  const std::string target = windows_.Join("real/hosts");
+  const std::string target = windows.Join("real/hosts");
   testing::WriteBytes(target, "original\r\n");
   ASSERT_EQ(::chown(target.c_str(), 1234, 5678), 0);
   ASSERT_EQ(::chmod(target.c_str(), 0640), 0);
-  std::filesystem::create_directories(windows_.Join("system32/drivers/etc"));
-  std::filesystem::create_symlink(target, hosts_);
-  testing::WriteBytes(app_.Join("data.dat"), "a.example\r\n");
+  std::filesystem::create_directories(windows.Join("system32/drivers/etc"));
+  std::filesystem::create_symlink(target, hosts);
+  testing::WriteBytes(app.Join("data.dat"), "a.example\r\n");
   Activate();
   Deactivate();
 
-  EXPECT_TRUE(std::filesystem::is_symlink(hosts_));
+  EXPECT_TRUE(std::filesystem::is_symlink(hosts));
   EXPECT_EQ(testing::ReadBytes(target), "original\r\n");
   struct stat info {};
   ASSERT_EQ(::stat(target.c_str(), &info), 0);
@@ -62,17 +61,17 @@ TEST_F(OddFilesTest, ALinkedHostsFileStaysALinkAndKeepsItsOwnerAndMode) {
 // As in a container: the hosts file is a mount point of its own, which no rename can
 // replace, so the restore writes it in place.
 TEST_F(OddFilesTest, ABindMountedHostsFileIsRestoredInPlace) {
-  const std::string outside = app_.Join("mounted-hosts");
+  const std::string outside = app.Join("mounted-hosts");
   testing::WriteBytes(outside, "original\r\n");
-  testing::WriteBytes(hosts_, "");
-  if (::mount(outside.c_str(), hosts_.c_str(), nullptr, MS_BIND, nullptr) != 0) {
+  testing::WriteBytes(hosts, "");
+  if (::mount(outside.c_str(), hosts.c_str(), nullptr, MS_BIND, nullptr) != 0) {
     GTEST_SKIP() << "cannot bind-mount here";
   }
-  testing::WriteBytes(app_.Join("data.dat"), "a.example\r\n");
+  testing::WriteBytes(app.Join("data.dat"), "a.example\r\n");
   Activate();
   Deactivate();
-  EXPECT_EQ(testing::ReadBytes(hosts_), "original\r\n");
-  ::umount(hosts_.c_str());
+  EXPECT_EQ(testing::ReadBytes(hosts), "original\r\n");
+  ::umount(hosts.c_str());
   EXPECT_EQ(testing::ReadBytes(outside), "original\r\n");
 }
 

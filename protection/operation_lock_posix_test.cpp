@@ -15,6 +15,7 @@
 #include "platform/file_system.h"
 #include "protection/operation_lock.h"
 #include "platform/posix/posix_io.h"
+#include "testsupport/forked_posix.h"
 #include "testsupport/test_support.h"
 
 namespace tsl {
@@ -27,14 +28,10 @@ constexpr uid_t kNobody = 65534;
 // Runs `step` in a child process with the rights of nobody; returns its exit status.
 template <typename Step>
 int AsNobody(Step step) {
-  const pid_t child = ::fork();
-  if (child == 0) {
-    if (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0) ::_exit(126);
-    ::_exit(step());
-  }
-  int status = 0;
-  ::waitpid(child, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 128;
+  return testing::StatusOfForked([&] {
+    if (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0) return 126;
+    return step();
+  });
 }
 
 std::string FailureText(const std::string& lock) {

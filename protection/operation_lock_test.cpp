@@ -14,12 +14,8 @@
 #include <vector>
 
 #include "text/block_section.h"
-#include "protection/protection.h"
-#include "platform/real_file_system.h"
 #include "testsupport/child_process.h"
 #include "testsupport/test_machine.h"
-#include "testsupport/test_support.h"
-#include "protection/window_state.h"
 
 namespace tsl {
 namespace {
@@ -51,45 +47,32 @@ TEST(OperationLockTest, ASecondHolderWaitsAndThenSaysWhoHeldIt) {
 }
 
 TEST(OperationLockTest, AnOperationWaitsForTheOneBeforeIt) {
-  const testing::TempDir windows;
-  const testing::TempDir app;
-  testing::WriteBytes(windows.Join("hosts"), "original\r\n");
-  testing::WriteBytes(app.Join("data.dat"), "a.example\r\n");
-  RealFileSystem files(windows.path());
-  testing::ScratchRegistry registry;
-  WindowState window;
-  const Machine machine = testing::TestMachine(files, registry, app.path());
+  testing::TempMachine rig;
+  testing::WriteBytes(rig.hosts, "original\r\n");
+  testing::WriteBytes(rig.block_list, "a.example\r\n");
 
   std::chrono::steady_clock::duration waited{};
   std::optional<OperationLock> held;
-  held.emplace(app.Join("tessaline.lock"), 0ms);
+  held.emplace(rig.app.Join("tessaline.lock"), 0ms);
   std::thread operation([&] {
     const auto start = std::chrono::steady_clock::now();
-    ActivateProtection(machine, windows.Join("hosts"), window);
+    rig.Activate();
     waited = std::chrono::steady_clock::now() - start;
   });
   std::this_thread::sleep_for(200ms);
-  EXPECT_EQ(testing::ReadBytes(windows.Join("hosts")), "original\r\n") << "it did not wait";
+  EXPECT_EQ(testing::ReadBytes(rig.hosts), "original\r\n") << "it did not wait";
   held.reset();
   operation.join();
   EXPECT_GE(waited, 200ms);
-  EXPECT_EQ(testing::ReadBytes(app.Join("host.bak")), "original\r\n");
+  EXPECT_EQ(testing::ReadBytes(rig.backup), "original\r\n");
 }
 
 // Run only as a child of the test below, which names the folders.
 TEST(ConcurrentActivationChild, Activate) {
   const char* folders = std::getenv(kChildFolders);
   if (folders == nullptr) GTEST_SKIP() << "runs as a child process only";
-  const std::string both(folders);
-  const std::string windows = both.substr(0, both.find('|'));
-  const std::string app = both.substr(both.find('|') + 1);
-  RealFileSystem files(windows);
-  testing::ScratchRegistry registry;
-  WindowState window;
-  // The path start-up found: under Wine the hosts file is briefly missing while another
-  // activation replaces it, so looking for it here, outside the lock, may not find it.
-  ActivateProtection(testing::TestMachine(files, registry, app), windows + kPathSeparator + "hosts",
-                     window);
+  const auto both = testing::Fields(folders);
+  testing::ActivateIn(both[0], both[1]);
 }
 
 // Several activations started together, then one deactivation: the user's hosts file
@@ -107,28 +90,23 @@ TEST(ConcurrentActivationTest, TheFirstBackupSurvivesEveryTry) {
   }
   for (int attempt = 0; attempt < kTries; ++attempt) {
     SCOPED_TRACE("try " + std::to_string(attempt));
-    const testing::TempDir windows;
-    const testing::TempDir app;
-    testing::WriteBytes(windows.Join("hosts"), original);
-    testing::WriteBytes(app.Join("data.dat"), block_list);
+    testing::TempMachine rig;
+    testing::WriteBytes(rig.hosts, original);
+    testing::WriteBytes(rig.block_list, block_list);
     {
       std::vector<std::unique_ptr<testing::ChildProcess>> children;
       for (int child = 0; child < kProcesses; ++child) {
         children.push_back(std::make_unique<testing::ChildProcess>(
             "ConcurrentActivationChild.Activate", kChildFolders,
-            windows.path() + "|" + app.path()));
+            rig.windows.path() + "|" + rig.app.path()));
         std::this_thread::sleep_for(std::chrono::milliseconds(attempt * 7 % 40));
       }
       for (const auto& child : children) EXPECT_EQ(child->Wait(), 0);
     }
-    ASSERT_EQ(testing::ReadBytes(app.Join("host.bak")), original);
+    ASSERT_EQ(testing::ReadBytes(rig.backup), original);
 
-    RealFileSystem files(windows.path());
-    testing::ScratchRegistry registry;
-    WindowState window;
-    DeactivateProtection(testing::TestMachine(files, registry, app.path()), windows.Join("hosts"),
-                         window);
-    ASSERT_EQ(testing::ReadBytes(windows.Join("hosts")), original);
+    rig.Deactivate();
+    ASSERT_EQ(testing::ReadBytes(rig.hosts), original);
   }
 }
 
@@ -142,29 +120,25 @@ TEST(ConcurrentActivationTest, TwentyAtOnceLeaveOneSection) {
     original += "10.0." + std::to_string(line % 250) + ".1 host" + std::to_string(line) + "\r\n";
   }
   const std::string block_list = "a.example\r\nb.example\r\n";
-  const testing::TempDir windows;
-  const testing::TempDir app;
-  testing::WriteBytes(windows.Join("hosts"), original);
-  testing::WriteBytes(app.Join("data.dat"), block_list);
+  testing::TempMachine rig;
+  testing::WriteBytes(rig.hosts, original);
+  testing::WriteBytes(rig.block_list, block_list);
   {
     std::vector<std::unique_ptr<testing::ChildProcess>> children;
     children.reserve(kProcesses);
     for (int child = 0; child < kProcesses; ++child) {
       children.push_back(std::make_unique<testing::ChildProcess>(
-          "ConcurrentActivationChild.Activate", kChildFolders, windows.path() + "|" + app.path()));
+          "ConcurrentActivationChild.Activate", kChildFolders,
+          rig.windows.path() + "|" + rig.app.path()));
     }
     for (const auto& child : children) EXPECT_EQ(child->Wait(), 0);
   }
-  EXPECT_EQ(testing::ReadBytes(windows.Join("hosts")),
+  EXPECT_EQ(testing::ReadBytes(rig.hosts),
             original + std::string(kSectionOpening) + BlockEntries(block_list));
-  EXPECT_EQ(testing::ReadBytes(app.Join("host.bak")), original);
+  EXPECT_EQ(testing::ReadBytes(rig.backup), original);
 
-  RealFileSystem files(windows.path());
-  testing::ScratchRegistry registry;
-  WindowState window;
-  DeactivateProtection(testing::TestMachine(files, registry, app.path()), windows.Join("hosts"),
-                       window);
-  EXPECT_EQ(testing::ReadBytes(windows.Join("hosts")), original);
+  rig.Deactivate();
+  EXPECT_EQ(testing::ReadBytes(rig.hosts), original);
 }
 
 constexpr const char* kRacingFolders = "TSL_TEST_RACING_FOLDERS";  // "windows|app|lock"
@@ -190,19 +164,9 @@ class WatchingNameCache final : public NameCache {
 TEST(SecondAppFolderChild, Activate) {
   const char* folders = std::getenv(kRacingFolders);
   if (folders == nullptr) GTEST_SKIP() << "runs as a child process only";
-  const std::string all(folders);
-  const size_t first = all.find('|');
-  const size_t second = all.find('|', first + 1);
-  const std::string windows = all.substr(0, first);
-  const std::string app = all.substr(first + 1, second - first - 1);
-  RealFileSystem files(windows);
-  testing::ScratchRegistry registry;
-  WindowState window;
-  const std::string hosts = windows + kPathSeparator + "hosts";
-  WatchingNameCache cache(hosts);
-  Machine machine = testing::TestMachine(files, registry, app, cache);
-  machine.lock_path = all.substr(second + 1);
-  ActivateProtection(machine, hosts, window);
+  const auto all = testing::Fields(folders);
+  WatchingNameCache cache(all[0] + kPathSeparator + "hosts");
+  testing::ActivateIn(all[0], all[1], cache, all[2]);
 }
 
 // Two copies of the program in two folders, activating at once on one hosts file, take
@@ -216,28 +180,29 @@ TEST(SecondAppFolderTest, TwoInstallsTakeTurnsOnOneLock) {
   }
   for (int attempt = 0; attempt < kTries; ++attempt) {
     SCOPED_TRACE("try " + std::to_string(attempt));
-    const testing::TempDir windows;
-    const testing::TempDir apps[2];
+    testing::TempMachine rig;
+    const testing::TempDir other_app;
     const testing::TempDir locks;
-    testing::WriteBytes(windows.Join("hosts"), original);
-    for (const auto& app : apps) testing::WriteBytes(app.Join("data.dat"), "a.example\r\n");
+    const std::string apps[] = {rig.app.path(), other_app.path()};
+    testing::WriteBytes(rig.hosts, original);
+    for (const auto& app : apps)
+      testing::WriteBytes(app + kPathSeparator + "data.dat", "a.example\r\n");
     std::vector<std::unique_ptr<testing::ChildProcess>> children;
     for (const auto& app : apps) {
       children.push_back(std::make_unique<testing::ChildProcess>(
           "SecondAppFolderChild.Activate", kRacingFolders,
-          windows.path() + "|" + app.path() + "|" + testing::LockIn(locks.path())));
+          rig.windows.path() + "|" + app + "|" + testing::LockIn(locks.path())));
       // The second starts while the first is at work, at a different point each try.
       std::this_thread::sleep_for(std::chrono::milliseconds(10 + attempt * 13 % 80));
     }
     for (const auto& child : children) EXPECT_EQ(child->Wait(), 0);
     // Whichever came second found the first one's section and backed up the file without it.
-    for (const auto& app : apps) EXPECT_EQ(testing::ReadBytes(app.Join("host.bak")), original);
-    RealFileSystem files(windows.path());
-    testing::ScratchRegistry registry;
-    WindowState window;
-    DeactivateProtection(testing::TestMachine(files, registry, apps[attempt % 2].path()),
-                         windows.Join("hosts"), window);
-    EXPECT_EQ(testing::ReadBytes(windows.Join("hosts")), original);
+    for (const auto& app : apps) {
+      EXPECT_EQ(testing::ReadBytes(app + kPathSeparator + "host.bak"), original);
+    }
+    DeactivateProtection(testing::TestMachine(rig.files, rig.registry, apps[attempt % 2]),
+                         rig.hosts, rig.window);
+    EXPECT_EQ(testing::ReadBytes(rig.hosts), original);
   }
 }
 

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "testsupport/protection_fixture.h"
+#include "testsupport/test_machine.h"
 #include "platform/temporary_name.h"
 
 namespace tsl {
@@ -49,8 +49,8 @@ bool Shell(const std::string& command) {
 class ReplacingTest : public testing::ProtectionFixture {
  protected:
   ReplacingTest() {
-    WriteBytes(hosts_, "original\r\n");
-    WriteBytes(block_list_, "a.example\r\n");
+    WriteBytes(hosts, "original\r\n");
+    WriteBytes(block_list, "a.example\r\n");
   }
 };
 
@@ -70,67 +70,67 @@ TEST_F(ReplacingTest, TheBackupIsTheCallersAndNeverMoreOpenThanTheHostsFile) {
   for (const Case& row : cases) {
     if (row.a_users_file && !root) continue;
     SCOPED_TRACE(std::to_string(row.hosts_mode) + (row.a_users_file ? " a user's" : ""));
-    ASSERT_EQ(::chown(hosts_.c_str(), row.a_users_file ? 65534 : ::geteuid(),
+    ASSERT_EQ(::chown(hosts.c_str(), row.a_users_file ? 65534 : ::geteuid(),
                       row.a_users_file ? 50 : ::getegid()),
               0);
-    ASSERT_EQ(::chmod(hosts_.c_str(), row.hosts_mode), 0);
-    WriteBytes(backup_, "an earlier version's backup\r\n");
-    ASSERT_EQ(::chmod(backup_.c_str(), 0666), 0);
+    ASSERT_EQ(::chmod(hosts.c_str(), row.hosts_mode), 0);
+    WriteBytes(backup, "an earlier version's backup\r\n");
+    ASSERT_EQ(::chmod(backup.c_str(), 0666), 0);
     if (root) {
-      ASSERT_EQ(::chown(backup_.c_str(), 65534, 50), 0);
+      ASSERT_EQ(::chown(backup.c_str(), 65534, 50), 0);
     }
-    files_.WriteCopyOf(hosts_, ReadBytes(hosts_), backup_);
-    const struct stat backup = StatOf(backup_);
-    EXPECT_EQ(backup.st_mode & 07777, row.backup_mode);
-    EXPECT_EQ(backup.st_uid, ::geteuid());
-    EXPECT_EQ(backup.st_gid, ::getegid());
-    EXPECT_EQ(ReadBytes(backup_), "original\r\n");
+    files.WriteCopyOf(hosts, ReadBytes(hosts), backup);
+    const struct stat backup_stat = StatOf(backup);
+    EXPECT_EQ(backup_stat.st_mode & 07777, row.backup_mode);
+    EXPECT_EQ(backup_stat.st_uid, ::geteuid());
+    EXPECT_EQ(backup_stat.st_gid, ::getegid());
+    EXPECT_EQ(ReadBytes(backup), "original\r\n");
   }
 }
 
 TEST_F(ReplacingTest, ARestoreKeepsAclsLabelsCapabilitiesAndTheAclMask) {
-  ASSERT_EQ(::chmod(hosts_.c_str(), 0640), 0);
-  if (!Shell("setfacl -m u:65534:rw,g::r '" + hosts_ + "'")) {
-    GTEST_SKIP() << "setfacl (Debian package acl) or ACLs on " << windows_.path() << " missing";
+  ASSERT_EQ(::chmod(hosts.c_str(), 0640), 0);
+  if (!Shell("setfacl -m u:65534:rw,g::r '" + hosts + "'")) {
+    GTEST_SKIP() << "setfacl (Debian package acl) or ACLs on " << windows.path() << " missing";
   }
-  ASSERT_EQ(::setxattr(hosts_.c_str(), "user.tessaline-test", "kept", 4, 0), 0)
+  ASSERT_EQ(::setxattr(hosts.c_str(), "user.tessaline-test", "kept", 4, 0), 0)
       << "this file system takes no user attributes";
   if (::geteuid() == 0) {
-    ASSERT_EQ(::setxattr(hosts_.c_str(), "trusted.tessaline-test", "kept", 4, 0), 0);
+    ASSERT_EQ(::setxattr(hosts.c_str(), "trusted.tessaline-test", "kept", 4, 0), 0);
     // VFS_CAP_REVISION_2: cap_net_bind_service permitted.
     const unsigned char capability[20] = {0, 0, 0, 2, 0, 4, 0, 0};
-    ASSERT_EQ(::setxattr(hosts_.c_str(), "security.capability", capability, sizeof capability, 0),
+    ASSERT_EQ(::setxattr(hosts.c_str(), "security.capability", capability, sizeof capability, 0),
               0);
   }
-  const std::map<std::string, std::string> before = Attributes(hosts_);
-  const mode_t mode = StatOf(hosts_).st_mode;
+  const std::map<std::string, std::string> before = Attributes(hosts);
+  const mode_t mode = StatOf(hosts).st_mode;
   ASSERT_TRUE(before.count("system.posix_acl_access"));
 
-  WriteBytes(backup_, "restored\r\n");
-  files_.WriteFileOver(hosts_, files_.ReadOwnFile(backup_));
-  EXPECT_EQ(ReadBytes(hosts_), "restored\r\n");
-  EXPECT_EQ(Attributes(hosts_), before);
-  EXPECT_EQ(StatOf(hosts_).st_mode, mode) << "the mask stays rw-, the owning group r--";
+  WriteBytes(backup, "restored\r\n");
+  files.WriteFileOver(hosts, files.ReadOwnFile(backup));
+  EXPECT_EQ(ReadBytes(hosts), "restored\r\n");
+  EXPECT_EQ(Attributes(hosts), before);
+  EXPECT_EQ(StatOf(hosts).st_mode, mode) << "the mask stays rw-, the owning group r--";
 }
 
 TEST_F(ReplacingTest, AHostsFileWithOtherHardLinksKeepsThem) {
-  const std::string other = windows_.Join("hosts.other-name");
-  ASSERT_EQ(::link(hosts_.c_str(), other.c_str()), 0);
-  const ino_t inode = StatOf(hosts_).st_ino;
-  WriteBytes(backup_, "restored\r\n");
-  files_.WriteFileOver(hosts_, files_.ReadOwnFile(backup_));
+  const std::string other = windows.Join("hosts.other-name");
+  ASSERT_EQ(::link(hosts.c_str(), other.c_str()), 0);
+  const ino_t inode = StatOf(hosts).st_ino;
+  WriteBytes(backup, "restored\r\n");
+  files.WriteFileOver(hosts, files.ReadOwnFile(backup));
   EXPECT_EQ(ReadBytes(other), "restored\r\n");
-  EXPECT_EQ(StatOf(hosts_).st_ino, inode);
-  EXPECT_EQ(StatOf(hosts_).st_nlink, 2U);
+  EXPECT_EQ(StatOf(hosts).st_ino, inode);
+  EXPECT_EQ(StatOf(hosts).st_nlink, 2U);
 }
 
 // host.bak planted as a link to a secret: activation does not write the secret, and
 // deactivation does not copy it into the hosts file.
 TEST_F(ReplacingTest, APlantedBackupLinkIsRefusedBothWays) {
-  const std::string secret = app_.Join("secret");
+  const std::string secret = app.Join("secret");
   WriteBytes(secret, "secret\r\n");
   ASSERT_EQ(::chmod(secret.c_str(), 0600), 0);
-  ASSERT_EQ(::symlink(secret.c_str(), backup_.c_str()), 0);
+  ASSERT_EQ(::symlink(secret.c_str(), backup.c_str()), 0);
   try {
     Activate();
     FAIL() << "activation wrote through the link";
@@ -141,19 +141,19 @@ TEST_F(ReplacingTest, APlantedBackupLinkIsRefusedBothWays) {
   EXPECT_THROW(Deactivate(), FileError);
   EXPECT_EQ(ReadBytes(secret), "secret\r\n");
   EXPECT_EQ(StatOf(secret).st_mode & 07777, 0600U);
-  EXPECT_EQ(ReadBytes(hosts_), "original\r\n");
+  EXPECT_EQ(ReadBytes(hosts), "original\r\n");
 }
 
 // Only a regular file named by the rule and of the caller's own is a leftover, whatever mode
 // it had reached (a kill between the copy's last chmod and its rename leaves the file's own).
 TEST_F(ReplacingTest, OnlyProvableLeftoversAreRemoved) {
-  const std::string leftover = TemporaryStem(hosts_) + "Q7dK2mZp9XwL4bN0";
-  const std::string wide = TemporaryStem(hosts_) + "A7dK2mZp9XwL4bN0";
-  const std::string read_only = TemporaryStem(hosts_) + "D7dK2mZp9XwL4bN0";
-  const std::string foreign = TemporaryStem(hosts_) + "B7dK2mZp9XwL4bN0";
-  const std::string linked = TemporaryStem(hosts_) + "C7dK2mZp9XwL4bN0";
-  const std::string person = hosts_ + ".tsl-backup";
-  const std::string settings = windows_.Join("registry.reg.tsl-manual");
+  const std::string leftover = TemporaryStem(hosts) + "Q7dK2mZp9XwL4bN0";
+  const std::string wide = TemporaryStem(hosts) + "A7dK2mZp9XwL4bN0";
+  const std::string read_only = TemporaryStem(hosts) + "D7dK2mZp9XwL4bN0";
+  const std::string foreign = TemporaryStem(hosts) + "B7dK2mZp9XwL4bN0";
+  const std::string linked = TemporaryStem(hosts) + "C7dK2mZp9XwL4bN0";
+  const std::string person = hosts + ".tsl-backup";
+  const std::string settings = windows.Join("registry.reg.tsl-manual");
   testing::WriteLeftover(leftover, "part");
   testing::WriteLeftover(wide, "part");
   ASSERT_EQ(::chmod(wide.c_str(), 0644), 0);
@@ -166,8 +166,8 @@ TEST_F(ReplacingTest, OnlyProvableLeftoversAreRemoved) {
   ASSERT_EQ(::symlink(person.c_str(), linked.c_str()), 0);
   testing::WriteLeftover(person, "keep");
   testing::WriteLeftover(settings, "keep");
-  files_.RemoveTemporaryCopies(hosts_);
-  files_.RemoveTemporaryCopies(windows_.Join("registry.reg"));
+  files.RemoveTemporaryCopies(hosts);
+  files.RemoveTemporaryCopies(windows.Join("registry.reg"));
   EXPECT_FALSE(testing::PathExists(leftover));
   EXPECT_FALSE(testing::PathExists(wide));
   EXPECT_FALSE(testing::PathExists(read_only));
@@ -182,15 +182,15 @@ TEST_F(ReplacingTest, OnlyProvableLeftoversAreRemoved) {
 // A 64 GiB sparse hosts file: a report that names the step and the file, with no more
 // memory taken than a file of the largest size read.
 TEST_F(ReplacingTest, AFileTooBigToReadIsAReport) {
-  ASSERT_EQ(::truncate(hosts_.c_str(), off_t{64} << 30), 0);
+  ASSERT_EQ(::truncate(hosts.c_str(), off_t{64} << 30), 0);
   try {
     Activate();
     FAIL() << "a 64 GiB hosts file was read";
   } catch (const FileError& failure) {
-    EXPECT_EQ(std::string(failure.what()), "Could not read \"" + hosts_ + "\": too big");
+    EXPECT_EQ(std::string(failure.what()), "Could not read \"" + hosts + "\": too big");
   }
-  EXPECT_FALSE(testing::PathExists(backup_));
-  EXPECT_EQ(StatOf(hosts_).st_size, off_t{64} << 30);
+  EXPECT_FALSE(testing::PathExists(backup));
+  EXPECT_EQ(StatOf(hosts).st_size, off_t{64} << 30);
 }
 
 }  // namespace

@@ -33,28 +33,37 @@ inline DWORD ExitStatusWithin(HANDLE process, DWORD milliseconds) {
   return status;
 }
 
-// A command line started, to be waited for.
+// A command line started, to be waited for. With `output`, the program writes its standard
+// output and error there, with no console window of its own.
 class Started {
  public:
-  explicit Started(const std::string& command) {
-    std::string command_line = command;  // CreateProcessA may write to it
-    STARTUPINFOA startup{};
+  explicit Started(const std::wstring& command, HANDLE output = nullptr) {
+    std::wstring command_line = command;  // CreateProcessW may write to it
+    STARTUPINFOW startup{};
     startup.cb = sizeof startup;
+    if (output != nullptr) {
+      startup.dwFlags = STARTF_USESTDHANDLES;
+      startup.hStdOutput = output;
+      startup.hStdError = output;
+      startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    }
     PROCESS_INFORMATION process{};
-    if (!CreateProcessA(nullptr, command_line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process)) {
-      ADD_FAILURE() << "cannot start " << command_line;
+    if (!CreateProcessW(nullptr, command_line.data(), nullptr, nullptr, output != nullptr,
+                        output != nullptr ? CREATE_NO_WINDOW : 0, nullptr, nullptr, &startup,
+                        &process)) {
+      ADD_FAILURE() << "cannot start a program, error " << GetLastError();
       return;
     }
     process_.reset(process.hProcess);
     thread_.reset(process.hThread);
     id_ = process.dwProcessId;
   }
+  explicit Started(const std::string& command) : Started(Wide(command)) {}
 
   // One that a failed test left running goes, so that it holds no file of the next test.
   ~Started() {
-    if (process_.valid() && WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT) {
-      TerminateProcess(process_.get(), 1);
+    if (Running()) {
+      Kill(1);
       WaitForSingleObject(process_.get(), 30'000);
     }
   }
@@ -62,8 +71,14 @@ class Started {
   Started& operator=(const Started&) = delete;
 
   [[nodiscard]] DWORD id() const { return id_; }
+  [[nodiscard]] bool Running() const {
+    return process_.valid() && WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT;
+  }
+  void Kill(UINT status) { TerminateProcess(process_.get(), status); }
   // Its exit status.
-  DWORD Wait() { return process_.valid() ? ExitStatusWithin(process_.get(), 180'000) : ~0U; }
+  DWORD Wait(DWORD milliseconds = 180'000) {
+    return process_.valid() ? ExitStatusWithin(process_.get(), milliseconds) : ~0U;
+  }
 
  private:
   UniqueNullableHandle process_;

@@ -49,6 +49,21 @@ void WriteBytes(const std::string& path, const std::string& bytes) {
 
 bool PathExists(const std::string& path) { return fs::exists(path); }
 
+std::string SectionOf(std::initializer_list<std::string_view> names) {
+  std::string section = "\r\n#email snoop protection \r\n";
+  for (const std::string_view name : names) section.append("127.0.0.1     ").append(name) += "\r\n";
+  return section + "\r\n";
+}
+
+std::string Utf16Le(std::u16string_view text) {
+  std::string bytes = "\xff\xfe";
+  for (const char16_t unit : text) {
+    bytes.push_back(static_cast<char>(unit & 0xFF));
+    bytes.push_back(static_cast<char>(unit >> 8));
+  }
+  return bytes;
+}
+
 }  // namespace tsl::testing
 
 namespace tsl::testing {

@@ -1,8 +1,10 @@
 // Real files in temporary folders and a settings store of the test's own, on both platforms.
 #pragma once
 
+#include <initializer_list>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "settings/registry.h"
 
@@ -34,6 +36,12 @@ bool IsReadOnly(const std::string& path);
 
 // A file as a killed replacement leaves its temporary copy: mode 0600 on POSIX.
 void WriteLeftover(const std::string& path, const std::string& bytes);
+
+// The block section that activation gives a hosts file for these names, spelled out.
+std::string SectionOf(std::initializer_list<std::string_view> names);
+
+// The bytes of `text` in UTF-16LE after its byte order mark, as regedit writes a file.
+std::string Utf16Le(std::u16string_view text);
 
 // The real settings store of the platform, kept apart from the machine's own settings:
 // a temporary REGEDIT4 file on POSIX, a key of the test's own (removed afterwards) below

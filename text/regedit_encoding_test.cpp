@@ -4,17 +4,12 @@
 
 #include <random>
 
+#include "testsupport/test_support.h"
+
 namespace tsl {
 namespace {
 
-std::string Utf16Le(std::u16string_view text) {
-  std::string bytes = "\xff\xfe";
-  for (const char16_t unit : text) {
-    bytes.push_back(static_cast<char>(unit & 0xFF));
-    bytes.push_back(static_cast<char>(unit >> 8));
-  }
-  return bytes;
-}
+using testing::Utf16Le;
 
 TEST(RegeditEncodingTest, EachEncodingIsRecognisedByItsByteOrderMark) {
   const auto utf16 =

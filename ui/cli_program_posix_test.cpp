@@ -1,13 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
 
 #include "platform/real_file_system.h"
 #include "platform/posix/posix_io.h"
+#include "testsupport/forked_posix.h"
 #include "testsupport/test_support.h"
 
 namespace tsl {
@@ -21,23 +21,19 @@ class CliProgramTest : public ::testing::Test {
 
   // Runs the program with stdout on `out`, from the folder `cwd`, and returns its status.
   int Run(int out, int program_folder, int cwd, const char* command) {
-    const pid_t child = ::fork();
-    if (child == 0) {
+    return testing::StatusOfForked([&] {
       ::setenv("TESSALINE_WINDIR", windows_.path().c_str(), 1);
       ::setenv("TESSALINE_REGISTRY", windows_.Join("registry.reg").c_str(), 1);
       ::setenv("TESSALINE_LOCK", windows_.Join("lock/tessaline.lock").c_str(), 1);
       const int program = ::openat(program_folder, "tessaline", O_RDONLY);
       const int quiet = ::open("/dev/null", O_WRONLY);
       if (program < 0 || ::dup2(out, 1) < 0 || ::dup2(quiet, 2) < 0 || ::fchdir(cwd) != 0) {
-        ::_exit(126);
+        return 126;
       }
       char* const argv[] = {const_cast<char*>("tessaline"), const_cast<char*>(command), nullptr};
       ::fexecve(program, argv, environ);
-      ::_exit(127);
-    }
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+      return 127;
+    });
   }
 
   testing::TempDir windows_;

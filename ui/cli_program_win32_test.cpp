@@ -5,7 +5,6 @@
 #include <sstream>
 
 #include "build_facts.h"
-#include "platform/real_file_system.h"
 #include "platform/win32/handle.h"
 #include "testsupport/exit_status_win32.h"
 #include "testsupport/test_machine.h"
@@ -23,32 +22,13 @@ std::wstring BuiltProgram() { return testing::Wide(ExecutableFolder()) + L"\\tes
 class CliProgram {
  public:
   // pipe_bytes: the pipe's buffer, so small that the program waits for its reader.
-  CliProgram(const char* command, DWORD pipe_bytes, const std::wstring& program = BuiltProgram()) {
-    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    HANDLE reader = nullptr;
-    HANDLE writer = nullptr;
-    EXPECT_TRUE(CreatePipe(&reader, &writer, &inherit, pipe_bytes));
-    reader_.reset(reader);
-    writer_.reset(writer);
-    SetHandleInformation(reader, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = writer;
-    startup.hStdError = writer;
-    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    std::wstring command_line = L"\"" + program + L"\" " + testing::Wide(command);
-    PROCESS_INFORMATION process{};
-    EXPECT_TRUE(CreateProcessW(nullptr, command_line.data(), nullptr, nullptr, TRUE,
-                               CREATE_NO_WINDOW, nullptr, nullptr, &startup, &process));
-    process_.reset(process.hProcess);
-    thread_.reset(process.hThread);
+  CliProgram(const char* command, DWORD pipe_bytes, const std::wstring& program = BuiltProgram())
+      : writer_(Pipe(pipe_bytes)),
+        program_(L"\"" + program + L"\" " + testing::Wide(command), writer_.get()) {
     writer_.reset();  // the program's copy is the only writer now
   }
 
-  [[nodiscard]] bool Running() const {
-    return WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT;
-  }
+  [[nodiscard]] bool Running() const { return program_.Running(); }
   void CloseReader() { reader_.reset(); }
 
   // Everything the program writes, until it ends.
@@ -62,24 +42,31 @@ class CliProgram {
     return bytes;
   }
 
-  DWORD Wait() { return testing::ExitStatusWithin(process_.get(), 30'000); }
+  DWORD Wait() { return program_.Wait(30'000); }
 
  private:
+  // A pipe of `bytes`: this end kept to read, the writing end returned for the program.
+  HANDLE Pipe(DWORD bytes) {
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    HANDLE reader = nullptr;
+    HANDLE writer = nullptr;
+    EXPECT_TRUE(CreatePipe(&reader, &writer, &inherit, bytes));
+    reader_.reset(reader);
+    SetHandleInformation(reader, HANDLE_FLAG_INHERIT, 0);
+    return writer;
+  }
+
   UniqueNullableHandle reader_;
   UniqueNullableHandle writer_;
-  UniqueNullableHandle process_;
-  UniqueNullableHandle thread_;
+  testing::Started program_;
 };
 
 // What the same command writes when run in this process.
 std::string InProcessOutput(const std::vector<std::string>& args) {
-  const testing::TempDir windows;
-  RealFileSystem files(windows.path());
-  testing::ScratchRegistry registry;
-  const Machine machine = testing::TestMachine(files, registry, windows.path());
+  const testing::TempMachine rig;
   std::ostringstream out;
   std::ostringstream err;
-  RunCommand(args, machine, out, err);
+  RunCommand(args, rig.machine, out, err);
   return out.str() + err.str();
 }
 

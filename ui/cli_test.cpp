@@ -8,51 +8,18 @@
 #include <utility>
 
 #include "build_facts.h"
-#include "platform/real_file_system.h"
 #include "protection/window_texts.h"
-#include "testsupport/test_support.h"
 
 namespace tsl {
 namespace {
 
-// A settings store that reads as another does and refuses every write, or every read too.
-class RefusingRegistry final : public RegistryHive {
- public:
-  explicit RefusingRegistry(const RegistryHive& readable, bool unreadable = false)
-      : readable_(readable), unreadable_(unreadable) {}
-  [[nodiscard]] std::optional<std::string> ReadFailure(std::uint32_t /*root*/,
-                                                       std::string_view /*key*/) const override {
-    if (!unreadable_) return std::nullopt;
-    return "Could not read the settings in the store: refused";
-  }
-  [[nodiscard]] std::optional<RegistryValue> Read(std::uint32_t root, std::string_view key,
-                                                  std::string_view name) const override {
-    return readable_.Read(root, key, name);
-  }
-  void Write(std::uint32_t, std::string_view, std::string_view name,
-             const RegistryValue&) override {
-    throw SettingsError(name, "the store", "refused");
-  }
-
- private:
-  const RegistryHive& readable_;
-  bool unreadable_;
-};
-
-class CliTest : public ::testing::Test {
+class CliTest : public ::testing::Test, public testing::TempMachine {
  protected:
   int Run(const std::vector<std::string>& args) {
     out_.str("");
     err_.str("");
-    return RunCommand(args, machine_, out_, err_);
+    return RunCommand(args, machine, out_, err_);
   }
-  std::string Hosts() const { return windows_.Join("hosts"); }
-
-  testing::TempDir windows_;
-  testing::TempDir app_;
-  RealFileSystem files_{windows_.path()};
-  testing::ScratchRegistry registry_;
-  Machine machine_ = testing::TestMachine(files_, registry_, app_.path());
   std::ostringstream out_;
   std::ostringstream err_;
 };
@@ -65,8 +32,8 @@ std::string ReadyStatus(std::string_view servers) {
 }
 
 TEST_F(CliTest, StatusPrintsTheFourLines) {
-  testing::WriteBytes(Hosts(), "");
-  RegistrySaveString(registry_, kHkeyLocalMachine, kSettingsKey, "Servers", "385");
+  testing::WriteBytes(hosts, "");
+  RegistrySaveString(registry, kHkeyLocalMachine, kSettingsKey, "Servers", "385");
   for (const auto& args : {std::vector<std::string>{}, std::vector<std::string>{"status"}}) {
     EXPECT_EQ(Run(args), 0);
     EXPECT_EQ(out_.str(), ReadyStatus("385"));
@@ -75,8 +42,8 @@ TEST_F(CliTest, StatusPrintsTheFourLines) {
 }
 
 TEST_F(CliTest, ActivateAndDeactivateReportTheirStatus) {
-  testing::WriteBytes(Hosts(), "original\n");
-  testing::WriteBytes(app_.Join("data.dat"), "a.example\r\n");
+  testing::WriteBytes(hosts, "original\n");
+  testing::WriteBytes(app.Join("data.dat"), "a.example\r\n");
   EXPECT_EQ(Run({"activate"}), 0);
   EXPECT_EQ(out_.str(), std::string(kActivated) + "\n");
 
@@ -87,79 +54,78 @@ TEST_F(CliTest, ActivateAndDeactivateReportTheirStatus) {
 
   EXPECT_EQ(Run({"deactivate"}), 0);
   EXPECT_EQ(out_.str(), std::string(kDeactivated) + "\n");
-  EXPECT_EQ(testing::ReadBytes(Hosts()), "original\n");
+  EXPECT_EQ(testing::ReadBytes(hosts), "original\n");
 }
 
 // One word on one line, and a status that says "on" or not, in each start-up state.
 TEST_F(CliTest, StatePrintsOneWordAndSaysOnlyOnByStatusZero) {
   EXPECT_EQ(Run({"state"}), 4);
   EXPECT_EQ(out_.str(), "no-hosts-file\n");
-  testing::WriteBytes(Hosts(), "original\n");
+  testing::WriteBytes(hosts, "original\n");
   EXPECT_EQ(Run({"state"}), 4);
   EXPECT_EQ(out_.str(), "off\n");
-  testing::WriteBytes(app_.Join("data.dat"), "a.example\r\n");
+  testing::WriteBytes(app.Join("data.dat"), "a.example\r\n");
   ASSERT_EQ(Run({"activate"}), 0);
   EXPECT_EQ(Run({"state"}), 0);
   EXPECT_EQ(out_.str(), "on\n");
-  RegistrySaveString(registry_, kHkeyLocalMachine, kSettingsKey, "Blocked", "");  // lost
+  RegistrySaveString(registry, kHkeyLocalMachine, kSettingsKey, "Blocked", "");  // lost
   EXPECT_EQ(Run({"state"}), 4);
   EXPECT_EQ(out_.str(), "unrecorded\n");
-  RegistrySaveString(registry_, kHkeyLocalMachine, kSettingsKey, "Blocked", "1");
-  testing::WriteBytes(Hosts(), "original\n");  // another program cleaned the hosts file
+  RegistrySaveString(registry, kHkeyLocalMachine, kSettingsKey, "Blocked", "1");
+  testing::WriteBytes(hosts, "original\n");  // another program cleaned the hosts file
   EXPECT_EQ(Run({"state"}), 4);
   EXPECT_EQ(out_.str(), "section-missing\n");
   EXPECT_EQ(err_.str(), "");
 
   // A store that cannot be read is said so, never guessed at.
-  RefusingRegistry unreadable(registry_, true);
-  const Machine machine = testing::TestMachine(files_, unreadable, app_.path());
+  testing::RefusingRegistry unreadable(registry, true);
+  const Machine refused = testing::TestMachine(files, unreadable, app.path());
   for (const char* command : {"state", "status"}) {
     out_.str("");
     err_.str("");
-    EXPECT_EQ(RunCommand({command}, machine, out_, err_), 1) << command;
+    EXPECT_EQ(RunCommand({command}, refused, out_, err_), 1) << command;
     EXPECT_EQ(out_.str(), "");
     EXPECT_EQ(err_.str(), "tessaline: Could not read the settings in the store: refused\n");
   }
 }
 
 TEST_F(CliTest, RefreshBlocksTheCurrentListAndKeepsTheWayBack) {
-  testing::WriteBytes(Hosts(), "original\r\n");
-  testing::WriteBytes(app_.Join("data.dat"), "a.example\r\n");
+  testing::WriteBytes(hosts, "original\r\n");
+  testing::WriteBytes(app.Join("data.dat"), "a.example\r\n");
   ASSERT_EQ(Run({"activate"}), 0);
-  testing::WriteBytes(app_.Join("data.dat"), "b.example\r\nc.example\r\n");
+  testing::WriteBytes(app.Join("data.dat"), "b.example\r\nc.example\r\n");
   EXPECT_EQ(Run({"refresh"}), 0);
   EXPECT_EQ(out_.str(), std::string(kActivated) + "\n");
   EXPECT_EQ(err_.str(), "");
-  const std::string hosts = testing::ReadBytes(Hosts());
+  const std::string activated = testing::ReadBytes(hosts);
   for (const char* entry : {"\r\n127.0.0.1     b.example\r\n", "\r\n127.0.0.1     c.example\r\n"}) {
-    EXPECT_NE(hosts.find(entry), std::string::npos) << entry;
+    EXPECT_NE(activated.find(entry), std::string::npos) << entry;
   }
-  EXPECT_EQ(RegistryGetString(registry_, kHkeyLocalMachine, kSettingsKey, "Blocked", ""), "1");
-  EXPECT_EQ(testing::ReadBytes(app_.Join("host.bak")), "original\r\n");
+  EXPECT_EQ(RegistryGetString(registry, kHkeyLocalMachine, kSettingsKey, "Blocked", ""), "1");
+  EXPECT_EQ(testing::ReadBytes(app.Join("host.bak")), "original\r\n");
   EXPECT_EQ(Run({"state"}), 0);
   EXPECT_EQ(Run({"deactivate"}), 0);
-  EXPECT_EQ(testing::ReadBytes(Hosts()), "original\r\n");
+  EXPECT_EQ(testing::ReadBytes(hosts), "original\r\n");
 }
 
 // Refresh never turns protection on: off, or recorded with the section gone, it changes
 // nothing.
 TEST_F(CliTest, RefreshWhileProtectionIsNotOnChangesNothing) {
-  testing::WriteBytes(Hosts(), "original\r\n");
-  testing::WriteBytes(app_.Join("data.dat"), "a.example\r\n");
+  testing::WriteBytes(hosts, "original\r\n");
+  testing::WriteBytes(app.Join("data.dat"), "a.example\r\n");
   for (const char* blocked : {"0", "1"}) {
-    RegistrySaveString(registry_, kHkeyLocalMachine, kSettingsKey, "Blocked", blocked);
+    RegistrySaveString(registry, kHkeyLocalMachine, kSettingsKey, "Blocked", blocked);
     EXPECT_EQ(Run({"refresh"}), 4) << blocked;
     EXPECT_EQ(err_.str(), std::string(kNothingToRefresh) + "\n");
     EXPECT_EQ(out_.str(), "");
-    EXPECT_EQ(testing::ReadBytes(Hosts()), "original\r\n");
-    EXPECT_FALSE(testing::PathExists(app_.Join("host.bak")));
-    EXPECT_EQ(RegistryGetString(registry_, kHkeyLocalMachine, kSettingsKey, "Blocked", ""),
-              blocked);
+    EXPECT_EQ(testing::ReadBytes(hosts), "original\r\n");
+    EXPECT_FALSE(testing::PathExists(app.Join("host.bak")));
+    EXPECT_EQ(RegistryGetString(registry, kHkeyLocalMachine, kSettingsKey, "Blocked", ""), blocked);
   }
 }
 
 TEST_F(CliTest, DeactivateWithoutABackupIsNotAvailable) {
-  testing::WriteBytes(Hosts(), "original\n");
+  testing::WriteBytes(hosts, "original\n");
   EXPECT_EQ(Run({"deactivate"}), 3);
   EXPECT_EQ(err_.str(), std::string(kNoBackup) + "\n");
   EXPECT_EQ(out_.str(), "");
@@ -177,12 +143,12 @@ TEST_F(CliTest, OptionsAndUsageErrors) {
   EXPECT_NE(err_.str().find("usage: tessaline"), std::string::npos);
   EXPECT_EQ(Run({"status", "extra"}), 2);
   EXPECT_EQ(Run({"refresh", "now"}), 2);
-  EXPECT_FALSE(testing::PathExists(app_.Join("host.bak"))) << "no command ran";
+  EXPECT_FALSE(testing::PathExists(app.Join("host.bak"))) << "no command ran";
 }
 
 TEST_F(CliTest, ControlCharactersReachTheTerminalEscaped) {
-  testing::WriteBytes(Hosts(), "");
-  RegistrySaveString(registry_, kHkeyLocalMachine, kSettingsKey, "Servers",
+  testing::WriteBytes(hosts, "");
+  RegistrySaveString(registry, kHkeyLocalMachine, kSettingsKey, "Servers",
                      "385\n\x1b[31mfake line\x7f\t");
   EXPECT_EQ(Run({"status"}), 0);
   EXPECT_EQ(out_.str(), ReadyStatus("385\\n\\x1b[31mfake line\\x7f\\t"));
@@ -208,20 +174,20 @@ TEST_F(CliTest, ControlCharactersReachTheTerminalEscaped) {
 }
 
 TEST_F(CliTest, EveryFailureIsOneLineAndStatusOne) {
-  testing::WriteBytes(Hosts(), "original\n");
-  testing::WriteBytes(app_.Join("data.dat"), "a.example\r\n");
-  RefusingRegistry unwritable(registry_);
-  const Machine machine = testing::TestMachine(files_, unwritable, app_.path());
-  EXPECT_EQ(RunCommand({"activate"}, machine, out_, err_), 1);
+  testing::WriteBytes(hosts, "original\n");
+  testing::WriteBytes(app.Join("data.dat"), "a.example\r\n");
+  testing::RefusingRegistry unwritable(registry);
+  const Machine refused = testing::TestMachine(files, unwritable, app.path());
+  EXPECT_EQ(RunCommand({"activate"}, refused, out_, err_), 1);
   EXPECT_EQ(out_.str(), "") << "no success is reported";
   EXPECT_EQ(err_.str(), "tessaline: Could not record \"Blocked\" in the store: refused\n");
-  EXPECT_EQ(testing::ReadBytes(app_.Join("host.bak")), "original\n");
+  EXPECT_EQ(testing::ReadBytes(app.Join("host.bak")), "original\n");
 
   err_.str("");
-  const std::string odd_path = app_.Join("odd\x1b]0;title\x07");
+  const std::string odd_path = app.Join("odd\x1b]0;title\x07");
   EXPECT_EQ(ReportingFailures(err_, [&]() -> int { throw FileError("read", odd_path, "x"); }), 1);
   EXPECT_EQ(err_.str(),
-            "tessaline: Could not read \"" + app_.Join("odd") + "\\x1b]0;title\\x07\": x\n");
+            "tessaline: Could not read \"" + app.Join("odd") + "\\x1b]0;title\\x07\": x\n");
   err_.str("");
   EXPECT_EQ(ReportingFailures(err_, []() -> int { throw 42; }), 1);
   EXPECT_EQ(err_.str(), "tessaline: " + std::string(kUnexpectedFailure) + "\n");

@@ -6,26 +6,18 @@
 #include <optional>
 
 #include "build_facts.h"
-#include "platform/real_file_system.h"
 #include "protection/window_texts.h"
-#include "testsupport/test_support.h"
-#include "protection/window_state.h"
 
 namespace tsl {
 namespace {
 
-class FormLoadTest : public ::testing::Test {
+class FormLoadTest : public ::testing::Test, public testing::TempMachine {
  protected:
-  void Load() { Form_Load(machine_, hosts_file_, window_); }
+  void Load() { Form_Load(machine, hosts_file_, window); }
   void Set(std::string_view name, const RegistryValue& value) {
-    registry_.Write(kHkeyLocalMachine, kSettingsKey, name, value);
+    registry.Write(kHkeyLocalMachine, kSettingsKey, name, value);
   }
 
-  testing::TempDir windows_;
-  RealFileSystem files_{windows_.path()};
-  testing::ScratchRegistry registry_;
-  Machine machine_ = testing::TestMachine(files_, registry_, windows_.path());
-  WindowState window_;
   std::string hosts_file_;
 };
 
@@ -50,26 +42,23 @@ TEST_F(FormLoadTest, TheFourStartUpStatesWithAndWithoutASection) {
   };
   for (const auto& state : states) {
     SCOPED_TRACE(state.hosts.value_or("no hosts file") + (state.blocked ? ", blocked" : ""));
-    const testing::TempDir windows;
-    RealFileSystem files(windows.path());
-    testing::ScratchRegistry registry;
-    if (state.hosts) testing::WriteBytes(windows.Join("hosts"), *state.hosts);
-    if (state.blocked)
-      RegistrySaveString(registry, kHkeyLocalMachine, kSettingsKey, "Blocked", "1");
-    WindowState window;
+    testing::TempMachine rig;
+    if (state.hosts) testing::WriteBytes(rig.hosts, *state.hosts);
+    if (state.blocked) rig.SetBlocked("1");
     std::string hosts_file;
-    Form_Load(testing::TestMachine(files, registry, windows.path()), hosts_file, window);
+    Form_Load(rig.machine, hosts_file, rig.window);
 
-    EXPECT_EQ(window.Caption(Label::Label3), state.status);
-    EXPECT_EQ(window.command2_enabled, state.activate) << state.status;
-    EXPECT_EQ(hosts_file, state.hosts ? windows.Join("hosts") : "");
-    EXPECT_EQ(window.Caption(Label::Label1), std::string(kVersionCaption) + TSL_DISPLAY_VERSION);
-    EXPECT_EQ(window.Caption(Label::Label2), kServersCaption);
+    EXPECT_EQ(rig.window.Caption(Label::Label3), state.status);
+    EXPECT_EQ(rig.window.command2_enabled, state.activate) << state.status;
+    EXPECT_EQ(hosts_file, state.hosts ? rig.hosts : "");
+    EXPECT_EQ(rig.window.Caption(Label::Label1),
+              std::string(kVersionCaption) + TSL_DISPLAY_VERSION);
+    EXPECT_EQ(rig.window.Caption(Label::Label2), kServersCaption);
   }
 }
 
 TEST_F(FormLoadTest, OnlyTheExactTextOneMeansBlocked) {
-  testing::WriteBytes(windows_.Join("hosts"), "\r\n#email snoop protection \r\n\r\n");
+  testing::WriteBytes(hosts, "\r\n#email snoop protection \r\n\r\n");
   for (const RegistryValue& blocked :
        {RegistryValue{kRegSz, std::string("0\0", 2)}, RegistryValue{kRegSz, std::string("1 \0", 3)},
         RegistryValue{kRegSz, std::string(" 1\0", 3)},
@@ -77,16 +66,16 @@ TEST_F(FormLoadTest, OnlyTheExactTextOneMeansBlocked) {
         RegistryValue{kRegDword, std::string("\1\0\0\0", 4)}}) {
     Set("Blocked", blocked);
     WindowState window;
-    Form_Load(machine_, hosts_file_, window);
+    Form_Load(machine, hosts_file_, window);
     EXPECT_EQ(window.Caption(Label::Label3), kReadyToProtect);
     EXPECT_TRUE(window.command2_enabled);
   }
 }
 
 TEST_F(FormLoadTest, TheServersCountIsShownUnchanged) {
-  RegistrySaveString(registry_, kHkeyLocalMachine, kSettingsKey, "Servers", "42");
+  RegistrySaveString(registry, kHkeyLocalMachine, kSettingsKey, "Servers", "42");
   Load();
-  EXPECT_EQ(window_.Caption(Label::Label2), std::string(kServersCaption) + "42");
+  EXPECT_EQ(window.Caption(Label::Label2), std::string(kServersCaption) + "42");
 }
 
 }  // namespace

@@ -64,14 +64,6 @@ TEST(RegistryFileTest, EveryFormatRegeditWritesIsReadAndWrittenInItsOwnEncoding)
       u"\"Owner\"=\"\u00c9milie \u4e2d\U0001F600\"\r\n";
   std::u16string v5_off = v5;
   v5_off.replace(v5_off.find(u"\"1\""), 3, u"\"0\"");
-  const auto utf16 = [](std::u16string_view text) {
-    std::string bytes = "\xff\xfe";
-    for (const char16_t unit : text) {
-      bytes.push_back(static_cast<char>(unit & 0xFF));
-      bytes.push_back(static_cast<char>(unit >> 8));
-    }
-    return bytes;
-  };
   const std::string v5_utf8 =
       "Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Orrindale\\TSL]\n"
       "\"Blocked\"=\"1\"\n\"Owner\"=\"\xc3\x89milie\"\n";
@@ -81,7 +73,7 @@ TEST(RegistryFileTest, EveryFormatRegeditWritesIsReadAndWrittenInItsOwnEncoding)
     std::string name, before, after;
   };
   const Case cases[] = {
-      {"UTF-16LE", utf16(v5), utf16(v5_off)},
+      {"UTF-16LE", testing::Utf16Le(v5), testing::Utf16Le(v5_off)},
       {"UTF-8 with BOM", "\xef\xbb\xbf" + v5_utf8,
        "\xef\xbb\xbf" + std::string(v5_utf8).replace(v5_utf8.find("\"1\""), 3, "\"0\"")},
       {"UTF-8", v5_utf8, std::string(v5_utf8).replace(v5_utf8.find("\"1\""), 3, "\"0\"")},

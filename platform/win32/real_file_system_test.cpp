@@ -46,19 +46,10 @@ std::string FolderSeenFrom(const testing::TempDir& parent, const std::wstring& n
   std::wstring program = folder + L"\\tests.exe";
   EXPECT_TRUE(CopyFileW(self, program.c_str(), TRUE));
   const std::string report = parent.Join("report");
-  std::wstring command = L"\"" + program + L"\" --gtest_filter=ExecutableFolderChild.Report";
   SetEnvironmentVariableA(kFolderReport, report.c_str());
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION started{};
-  const BOOL created = CreateProcessW(program.c_str(), command.data(), nullptr, nullptr, FALSE, 0,
-                                      nullptr, nullptr, &startup, &started);
+  testing::Started child(L"\"" + program + L"\" --gtest_filter=ExecutableFolderChild.Report");
   SetEnvironmentVariableA(kFolderReport, nullptr);
-  EXPECT_TRUE(created);
-  if (!created) return {};
-  const UniqueHandle process(started.hProcess);
-  CloseHandle(started.hThread);
-  WaitForSingleObject(process.get(), INFINITE);
+  child.Wait();
   std::string found = testing::ReadBytes(report);
   DeleteFileW(program.c_str());
   RemoveDirectoryW(folder.c_str());

@@ -1,19 +1,17 @@
-#include "testsupport/test_machine.h"
 #include "ui/window/frm_main.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstdlib>
-#include <fstream>
 #include <thread>
 #include <vector>
 
 #include "build_facts.h"
 #include "protection/operation_lock.h"
-#include "platform/real_file_system.h"
-#include "testsupport/test_support.h"
 #include "protection/window_texts.h"
+#include "testsupport/screenshot_win32.h"
+#include "testsupport/test_machine.h"
 #include "ui/window/controls.h"
 #include "ui/window/dpi.h"
 #include "ui/window/window_helpers.h"
@@ -40,44 +38,12 @@ std::string ClassOf(HWND window) {
   return name;
 }
 
-// Writes what the window's client area shows as a 24-bit BMP, for people to look at, beside
-// the test program in the build folder, wherever the test is started from.
-void SaveScreenshot(HWND window, const std::string& name) {
-  const std::string path = ExecutableFolder() + "\\" + name;
-  RECT client;
-  GetClientRect(window, &client);
-  const int width = client.right;
-  const int height = client.bottom;
-  const HDC screen = GetDC(window);
-  const HDC memory = CreateCompatibleDC(screen);
-  BITMAPINFO info{};
-  info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, height, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
-  void* bits = nullptr;
-  const HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  const HGDIOBJ previous = SelectObject(memory, bitmap);
-  BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
-  GdiFlush();
-  const DWORD stride = ((static_cast<DWORD>(width) * 3 + 3) & ~3U);
-  const DWORD image_size = stride * static_cast<DWORD>(height);
-  BITMAPFILEHEADER file{
-      0x4D42, static_cast<DWORD>(sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER)) + image_size,
-      0, 0, sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER)};
-  std::ofstream out(path, std::ios::binary);
-  out.write(reinterpret_cast<const char*>(&file), sizeof file);
-  out.write(reinterpret_cast<const char*>(&info.bmiHeader), sizeof info.bmiHeader);
-  out.write(static_cast<const char*>(bits), image_size);
-  SelectObject(memory, previous);
-  DeleteObject(bitmap);
-  DeleteDC(memory);
-  ReleaseDC(window, screen);
-}
-
-class FrmMainTest : public ::testing::Test {
+class FrmMainTest : public ::testing::Test, public testing::TempMachine {
  protected:
   void SetUp() override {
     message_boxes.clear();
-    testing::WriteBytes(hosts_, "127.0.0.1 localhost\r\n");
-    testing::WriteBytes(app_.Join("data.dat"), "a.example\r\nb.example\r\n");
+    testing::WriteBytes(hosts, "127.0.0.1 localhost\r\n");
+    testing::WriteBytes(app.Join("data.dat"), "a.example\r\nb.example\r\n");
   }
 
   void Open() { ASSERT_TRUE(form_.Create(GetModuleHandleA(nullptr), SW_SHOWNORMAL)); }
@@ -85,13 +51,7 @@ class FrmMainTest : public ::testing::Test {
   void Click(ControlId id) { SendMessageA(Control(id), BM_CLICK, 0, 0); }
   bool Enabled(ControlId id) const { return IsWindowEnabled(Control(id)) != FALSE; }
 
-  testing::TempDir windows_;
-  testing::TempDir app_;
-  std::string hosts_ = windows_.Join("hosts");
-  RealFileSystem files_{windows_.path()};
-  testing::ScratchRegistry registry_;
-  Machine machine_ = testing::TestMachine(files_, registry_, app_.path());
-  FrmMain form_{machine_, RecordMessageBox};
+  FrmMain form_{machine, RecordMessageBox};
 };
 
 TEST_F(FrmMainTest, AFixedDialogFrameWithNoTaskbarButton) {
@@ -110,7 +70,7 @@ TEST_F(FrmMainTest, AFixedDialogFrameWithNoTaskbarButton) {
   EXPECT_EQ(client.right, 391);
   EXPECT_EQ(client.bottom, 393);
   EXPECT_NE(GetClassLongPtrA(window, GCLP_HICON), 0U) << "the window shows the program's icon";
-  SaveScreenshot(window, "tessaline-window.bmp");
+  testing::SaveScreenshot(window, "tessaline-window.bmp");
 }
 
 TEST_F(FrmMainTest, EveryControlStandsInItsPlace) {
@@ -179,10 +139,10 @@ TEST_F(FrmMainTest, OverlappingControlsLieInFront) {
 }
 
 TEST_F(FrmMainTest, TheFocusStartsOnTheBannerAndTabSkipsADisabledActivate) {
-  testing::WriteBytes(hosts_,
+  testing::WriteBytes(hosts,
                       "127.0.0.1 localhost\r\n\r\n#email snoop protection \r\n"
                       "127.0.0.1     a.example\r\n\r\n");
-  RegistrySaveString(registry_, kHkeyLocalMachine, kSettingsKey, "Blocked", "1");
+  RegistrySaveString(registry, kHkeyLocalMachine, kSettingsKey, "Blocked", "1");
   Open();
   EXPECT_EQ(GetFocus(), Control(kPicture1));
   const auto tab_order = [this] {
@@ -204,9 +164,9 @@ TEST_F(FrmMainTest, TheFocusStartsOnTheBannerAndTabSkipsADisabledActivate) {
 }
 
 TEST_F(FrmMainTest, TheStartUpStateShowsInTheWindow) {
-  std::remove(hosts_.c_str());
-  RegistrySaveString(registry_, kHkeyLocalMachine, kSettingsKey, "Blocked", "1");
-  RegistrySaveString(registry_, kHkeyLocalMachine, kSettingsKey, "Servers", "385");
+  std::remove(hosts.c_str());
+  RegistrySaveString(registry, kHkeyLocalMachine, kSettingsKey, "Blocked", "1");
+  RegistrySaveString(registry, kHkeyLocalMachine, kSettingsKey, "Servers", "385");
   Open();
   EXPECT_EQ(WindowText(Control(kLabel3)), kLabel3Created)
       << "with no hosts file there is no block section, so protection is not on";
@@ -215,7 +175,7 @@ TEST_F(FrmMainTest, TheStartUpStateShowsInTheWindow) {
   EXPECT_TRUE(Enabled(kCommand3));
   EXPECT_TRUE(Enabled(kCommand4));
   Click(kCommand2);
-  EXPECT_FALSE(testing::PathExists(app_.Join("host.bak"))) << "a disabled button does nothing";
+  EXPECT_FALSE(testing::PathExists(app.Join("host.bak"))) << "a disabled button does nothing";
 }
 
 TEST_F(FrmMainTest, TheButtonsTurnProtectionOnAndOff) {
@@ -225,12 +185,12 @@ TEST_F(FrmMainTest, TheButtonsTurnProtectionOnAndOff) {
   EXPECT_EQ(WindowText(Control(kLabel3)), kActivated);
   EXPECT_FALSE(Enabled(kCommand2));
   EXPECT_NE(GetFocus(), Control(kCommand2));
-  EXPECT_NE(testing::ReadBytes(hosts_).find("127.0.0.1     b.example\r\n"), std::string::npos);
+  EXPECT_NE(testing::ReadBytes(hosts).find("127.0.0.1     b.example\r\n"), std::string::npos);
 
   Click(kCommand3);
   EXPECT_EQ(WindowText(Control(kLabel3)), kDeactivated);
   EXPECT_TRUE(Enabled(kCommand2));
-  EXPECT_EQ(testing::ReadBytes(hosts_), "127.0.0.1 localhost\r\n");
+  EXPECT_EQ(testing::ReadBytes(hosts), "127.0.0.1 localhost\r\n");
   EXPECT_TRUE(message_boxes.empty());
 }
 
@@ -246,17 +206,17 @@ TEST_F(FrmMainTest, DeactivatingWithoutABackupShowsTheInformationBox) {
 }
 
 TEST_F(FrmMainTest, AFailingStepIsReportedAndEndsTheProgram) {
-  std::remove(app_.Join("data.dat").c_str());
+  std::remove(app.Join("data.dat").c_str());
   Open();
   Click(kCommand2);
   ASSERT_EQ(message_boxes.size(), 1U);
-  EXPECT_NE(message_boxes[0].text.find(app_.Join("data.dat")), std::string::npos)
+  EXPECT_NE(message_boxes[0].text.find(app.Join("data.dat")), std::string::npos)
       << message_boxes[0].text;
   EXPECT_EQ(message_boxes[0].title, kAppTitle);
   EXPECT_EQ(message_boxes[0].type, static_cast<UINT>(MB_OK | MB_ICONERROR));
   EXPECT_FALSE(IsWindow(form_.window()));
   EXPECT_EQ(RunMessageLoop(form_), 1);
-  EXPECT_EQ(testing::ReadBytes(app_.Join("host.bak")), "127.0.0.1 localhost\r\n")
+  EXPECT_EQ(testing::ReadBytes(app.Join("host.bak")), "127.0.0.1 localhost\r\n")
       << "the backup made before the failure stays";
 }
 
@@ -266,7 +226,7 @@ TEST_F(FrmMainTest, AFailingStepIsReportedAndEndsTheProgram) {
 TEST_F(FrmMainTest, TheFailureReportOutlastsACloseOrQuitThatCameInMeanwhile) {
   using namespace std::chrono_literals;
   for (const UINT queued : {static_cast<UINT>(WM_CLOSE), static_cast<UINT>(WM_QUIT)}) {
-    Machine waiting = testing::TestMachine(files_, registry_, app_.path());
+    Machine waiting = testing::TestMachine(files, registry, app.path());
     waiting.lock_wait = 1000ms;
     FrmMain form(waiting, MessageBoxA);
     ASSERT_TRUE(form.Create(GetModuleHandleA(nullptr), SW_SHOWNORMAL));
@@ -304,7 +264,7 @@ TEST_F(FrmMainTest, TheFailureReportOutlastsACloseOrQuitThatCameInMeanwhile) {
     EXPECT_FALSE(IsWindow(window));
     EXPECT_EQ(RunMessageLoop(form), 1) << queued;
   }
-  EXPECT_EQ(testing::ReadBytes(hosts_), "127.0.0.1 localhost\r\n");
+  EXPECT_EQ(testing::ReadBytes(hosts), "127.0.0.1 localhost\r\n");
 }
 
 TEST_F(FrmMainTest, ExitAndTheCloseButtonEndTheProgram) {
@@ -313,12 +273,12 @@ TEST_F(FrmMainTest, ExitAndTheCloseButtonEndTheProgram) {
   EXPECT_FALSE(IsWindow(form_.window()));
   EXPECT_EQ(RunMessageLoop(form_), 0);
 
-  FrmMain second(machine_, RecordMessageBox);
+  FrmMain second(machine, RecordMessageBox);
   ASSERT_TRUE(second.Create(GetModuleHandleA(nullptr), SW_SHOWNORMAL));
   SendMessageA(second.window(), WM_SYSCOMMAND, SC_CLOSE, 0);
   EXPECT_FALSE(IsWindow(second.window()));
   EXPECT_EQ(RunMessageLoop(second), 0);
-  EXPECT_EQ(testing::ReadBytes(hosts_), "127.0.0.1 localhost\r\n");
+  EXPECT_EQ(testing::ReadBytes(hosts), "127.0.0.1 localhost\r\n");
   EXPECT_TRUE(message_boxes.empty());
 }
 
@@ -332,18 +292,22 @@ TEST_F(FrmMainTest, EnterAndEscapeOnAPictureDoNothing) {
   EXPECT_TRUE(IsWindow(form_.window()));
   EXPECT_TRUE(message_boxes.empty());
   EXPECT_EQ(WindowText(Control(kLabel3)), kReadyToProtect);
-  EXPECT_FALSE(testing::PathExists(app_.Join("host.bak")));
+  EXPECT_FALSE(testing::PathExists(app.Join("host.bak")));
 }
 
-// The window at whatever DPI the display has (the tests run at 96, 120, 144 and 192 dpi):
-// every rectangle from twips x dpi / 1440, fonts at their point sizes, the banner filling
-// its box, and the status text as readable as at 96 dpi.
-class FrmMainDpiTest : public FrmMainTest {
+// The window with the display at each DPI the build names (TSL_TEST_DPIS): every rectangle
+// from twips x dpi / 1440, fonts at their point sizes, the banner filling its box, and the
+// status text as readable as at 96 dpi. The display's DPI is set before the program starts
+// (scripts/wine-at-dpi, which names it in TSL_TEST_DPI), so each DPI's tests run only in a
+// program started at that DPI.
+class FrmMainDpiTest : public FrmMainTest, public ::testing::WithParamInterface<int> {
  protected:
-  // The DPI the test was started for, or 0 to take the display's.
-  static int ExpectedDpi() {
-    const char* dpi = std::getenv("TSL_TEST_DPI");
-    return dpi != nullptr ? static_cast<int>(std::strtol(dpi, nullptr, 10)) : 0;
+  void SetUp() override {
+    const char* display = std::getenv("TSL_TEST_DPI");
+    if (display == nullptr || std::strtol(display, nullptr, 10) != GetParam()) {
+      GTEST_SKIP() << "runs with the display at " << GetParam() << " dpi";
+    }
+    FrmMainTest::SetUp();
   }
   void ExpectLaidOutAt(int dpi) {
     RECT client;
@@ -393,14 +357,12 @@ class FrmMainDpiTest : public FrmMainTest {
   }
 };
 
-TEST_F(FrmMainDpiTest, EveryPlaceAndFontFollowsTheDpi) {
+TEST_P(FrmMainDpiTest, EveryPlaceAndFontFollowsTheDpi) {
   Open();
   const int dpi = form_.dpi();
-  if (ExpectedDpi() != 0) {
-    EXPECT_EQ(dpi, ExpectedDpi()) << "the display's DPI reached the window";
-  }
+  EXPECT_EQ(dpi, GetParam()) << "the display's DPI reached the window";
   ExpectLaidOutAt(dpi);
-  SaveScreenshot(form_.window(), "tessaline-window-" + std::to_string(dpi) + "dpi.bmp");
+  testing::SaveScreenshot(form_.window(), "tessaline-window-" + std::to_string(dpi) + "dpi.bmp");
   EXPECT_EQ(GetFocus(), Control(kPicture1));
   EXPECT_EQ(GetNextDlgTabItem(form_.window(), Control(kPicture2), FALSE), Control(kCommand2));
   Click(kCommand2);
@@ -421,7 +383,7 @@ TEST_F(FrmMainDpiTest, EveryPlaceAndFontFollowsTheDpi) {
 // Moving to a monitor of another DPI: the window takes the rectangle Windows suggests and
 // lays itself out again, fonts included. Wine has one DPI for all monitors, so the message
 // is sent as Windows would send it.
-TEST_F(FrmMainDpiTest, AMoveToAnotherMonitorLaysTheWindowOutAgain) {
+TEST_P(FrmMainDpiTest, AMoveToAnotherMonitorLaysTheWindowOutAgain) {
   Open();
   for (const int dpi : {144, 192, 120, 96}) {
     SCOPED_TRACE(std::to_string(dpi) + " dpi");
@@ -445,6 +407,9 @@ TEST_F(FrmMainDpiTest, AMoveToAnotherMonitorLaysTheWindowOutAgain) {
   Click(kCommand2);
   EXPECT_EQ(WindowText(Control(kLabel3)), kActivated);
 }
+
+INSTANTIATE_TEST_SUITE_P(Display, FrmMainDpiTest, ::testing::Values(TSL_TEST_DPIS),
+                         ::testing::PrintToStringParamName());
 
 }  // namespace
 }  // namespace tsl
