@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/lock_file.h"
+#include "platform/path.h"
 #include "protection/operation_lock.h"
 #include "protection/protection.h"
 #include "platform/real_file_system.h"
@@ -23,10 +24,7 @@ inline std::string LockIn(const std::string& folder) {
 }
 
 // The folder of the machine's own operation lock.
-inline std::string SystemLockFolder() {
-  const std::string lock = SystemLockPath();
-  return lock.substr(0, lock.rfind(kPathSeparator));
-}
+inline std::string SystemLockFolder() { return ParentFolder(SystemLockPath()); }
 
 // The lock lies in the AppFolder, as it did before there was one for the machine.
 inline Machine TestMachine(FileSystem& files, RegistryHive& registry, const std::string& app_folder,
