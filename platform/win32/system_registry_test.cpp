@@ -12,7 +12,8 @@ TEST(Win32RegistryTest, ARefusedWriteSaysWhichKeyAndWhy) {
   // A key name may not be longer than 255 characters.
   const std::string key = "SOFTWARE\\TessalineTests\\" + std::string(300, 'k');
   try {
-    registry->Write(kHkeyLocalMachine, key, "Blocked", RegistryValue{kRegSz, std::string("1", 2)});
+    registry->Write(kHkeyLocalMachine, key, "Blocked",
+                    RegistryValue{kRegSz, std::string("1\0", 2)});
     FAIL() << "a refused write was taken as done";
   } catch (const SettingsError& failure) {
     const std::string text = failure.what();
