@@ -17,12 +17,15 @@ class FileError : public std::runtime_error {
   // operation: what was being done, e.g. "read"; reason: the system's own words.
   FileError(const std::string& operation, const std::string& path, const std::string& reason)
       : std::runtime_error("Could not " + operation + " \"" + path + "\": " + reason),
-        path_(path) {}
+        path_(path),
+        reason_(reason) {}
 
   [[nodiscard]] const std::string& path() const { return path_; }
+  [[nodiscard]] const std::string& reason() const { return reason_; }
 
  private:
   std::string path_;
+  std::string reason_;
 };
 
 class FileSystem {

@@ -1,15 +1,13 @@
-// The platform's own file system and facts, implemented in real_file_system_win32.cpp or
-// real_file_system_posix.cpp.
+// The platform's own file system and facts, implemented in real_file_system.cpp of
+// platform/posix/ or platform/win32/.
 #pragma once
 
 #include <string>
 
 #include "platform/file_system.h"
+#include "platform/path.h"
 
 namespace tsl {
-
-// "\" on Windows, "/" on POSIX.
-extern const char kPathSeparator;
 
 // GetWindowsDirectoryA on Windows; TESSALINE_WINDIR (default /etc) on POSIX.
 std::string SystemWindowsDirectory();

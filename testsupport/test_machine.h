@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/lock_file.h"
+#include "platform/path.h"
 #include "platform/real_file_system.h"
 #include "protection/operation_lock.h"
 #include "protection/protection.h"
@@ -29,10 +30,7 @@ inline std::string LockIn(const std::string& folder) {
 }
 
 // The folder of the machine's own operation lock.
-inline std::string SystemLockFolder() {
-  const std::string lock = SystemLockPath();
-  return lock.substr(0, lock.rfind(kPathSeparator));
-}
+inline std::string SystemLockFolder() { return ParentFolder(SystemLockPath()); }
 
 // A Machine over parts a test brings (a failing file system, a refusing store); the lock
 // lies in the AppFolder, as it did before there was one for the machine.

@@ -6,12 +6,13 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
 #include "platform/file_system.h"
 #include "platform/lock_file.h"
+#include "platform/path.h"
+#include "platform/posix/environment.h"
 #include "platform/posix/posix_io.h"
 
 namespace tsl {
@@ -37,9 +38,8 @@ void RequireOwnPrivate(int fd, mode_t others, const std::string& operation,
 
 // TESSALINE_LOCK stands in for it, as TESSALINE_WINDIR does for the hosts file's place.
 std::string SystemLockPath() {
-  const char* path = std::getenv("TESSALINE_LOCK");
-  if (path != nullptr && *path != '\0') return path;
-  return std::string(kSystemLockFolder) + "/" + std::string(kOperationLockName);
+  return EnvironmentOr("TESSALINE_LOCK",
+                       std::string(kSystemLockFolder) + "/" + std::string(kOperationLockName));
 }
 
 struct LockFile::Handle {
@@ -49,7 +49,7 @@ struct LockFile::Handle {
 // The folder is created for the caller alone (0700) and the file 0600; neither is followed
 // when it is a symbolic link.
 LockFile::LockFile(const std::string& path) : path_(path), handle_(std::make_unique<Handle>()) {
-  const std::string folder = ParentDirectory(path);
+  const std::string folder = ParentFolder(path);
   if (::mkdir(folder.c_str(), S_IRWXU) != 0 && errno != EEXIST) {
     throw FileError("create the folder of the lock", folder, ErrorText(errno));
   }
@@ -59,7 +59,7 @@ LockFile::LockFile(const std::string& path) : path_(path), handle_(std::make_uni
                     ErrorText(errno == ENOTDIR || errno == ELOOP ? kNotRegularFile : errno));
   }
   RequireOwnPrivate(directory.get(), S_IWGRP | S_IWOTH, "open the folder of the lock", folder);
-  handle_->fd = OpenRegularFileAt(directory.get(), BaseName(path), O_RDWR | O_CREAT);
+  handle_->fd = OpenRegularFileAt(directory.get(), FileName(path), O_RDWR | O_CREAT);
   if (!handle_->fd.valid()) throw FileError("open the lock", path, ErrorText(errno));
   RequireOwnPrivate(handle_->fd.get(), S_IRWXG | S_IRWXO, "open the lock", path);
 }

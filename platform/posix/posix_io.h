@@ -1,7 +1,6 @@
-// Whole-buffer reads and writes on POSIX file descriptors, and whole-file replacement.
+// Whole-buffer reads and writes on POSIX file descriptors, links followed by hand, and the
+// removal of the copies that interrupted replacements left.
 #pragma once
-
-#include <sys/stat.h>
 
 #include <cstdint>
 #include <functional>
@@ -45,11 +44,6 @@ bool ReadAll(int fd, std::string& out,
              std::uint64_t limit = std::numeric_limits<std::uint64_t>::max());
 bool WriteAll(int fd, std::string_view data);
 
-// The folder part of a path: "." for a bare name, "/" at the root.
-std::string ParentDirectory(const std::string& path);
-// The name part of a path, after its last slash.
-std::string BaseName(const std::string& path);
-
 // The path that a chain of symbolic links ends at (the path itself when it is no link),
 // whether or not that file exists. Returns false with errno set for a loop.
 bool FollowLinks(const std::string& path, std::string& target);
@@ -61,28 +55,5 @@ void RemoveTemporaryCopiesIn(const std::string& folder,
                              const std::function<bool(std::string_view)>& of);
 // The same for the copies of the one file `path` names (a symbolic link's target).
 void RemoveTemporaryCopies(const std::string& path);
-
-enum class ReplaceOutcome {
-  kReplaced,
-  // The copy cannot take the file's place whole: the folder would not take a new file or
-  // the rename, the file has other hard links, or it has extended attributes (ACLs,
-  // security labels, capabilities) that the copy cannot be given. Nothing changed.
-  kInPlaceOnly,
-  kFailed,  // a read, write or flush failed (a full disk), or a link stood there; nothing changed
-};
-
-// Writes a temporary file beside the file that `path` names (a symbolic link's target,
-// which the link keeps pointing at), flushes it and renames it over that file, so that a
-// reader sees either the old file or the new one, never a part. The new file keeps the
-// owner, group, permissions and extended attributes of the one it replaces (0644 when new).
-// errno tells why a replacement failed.
-ReplaceOutcome ReplaceAtomically(const std::string& path, std::string_view contents);
-
-// The same for a file of the program's own, made from the file `like` describes: it is the
-// caller's, writable by no one else, and readable by its group or others only where `like`
-// is, so never more readable than that file. A symbolic link or non-regular file at `path`
-// is refused.
-ReplaceOutcome ReplaceOwnFile(const std::string& path, std::string_view contents,
-                              const struct stat& like);
 
 }  // namespace tsl

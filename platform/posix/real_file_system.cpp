@@ -4,11 +4,12 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <memory>
 
 #include "platform/real_file_system.h"
+#include "platform/posix/environment.h"
 #include "platform/posix/posix_io.h"
+#include "platform/posix/replacement_steps.h"
 
 namespace tsl {
 
@@ -20,16 +21,6 @@ namespace {
   throw FileError(operation, path, ErrorText(errno));
 }
 
-UniqueFd OpenOrFail(const std::string& operation, const std::string& path, int flags) {
-  UniqueFd fd = OpenRegularFile(path, flags);
-  if (!fd.valid()) Fail(operation, path);
-  return fd;
-}
-
-void SyncOrFail(const UniqueFd& fd, const std::string& path) {
-  if (::fsync(fd.get()) != 0) Fail("flush", path);
-}
-
 // The bytes of the file just opened as `fd` (invalid, with errno set, when it could not
 // be), no more than kLargestFileBytes of them.
 std::string ReadOrFail(const UniqueFd& fd, const std::string& path) {
@@ -38,28 +29,9 @@ std::string ReadOrFail(const UniqueFd& fd, const std::string& path) {
   return contents;
 }
 
-// The one way a file that is not the program's own gets new bytes: a copy that keeps all
-// it has takes its place, or, where none can, the bytes go into the file itself.
-void WriteOver(const std::string& to, std::string_view contents) {
-  switch (ReplaceAtomically(to, contents)) {
-    case ReplaceOutcome::kReplaced:
-      return;
-    case ReplaceOutcome::kFailed:
-      Fail("write", to);
-    case ReplaceOutcome::kInPlaceOnly:
-      break;
-  }
-  const UniqueFd fd = OpenOrFail("write", to, O_WRONLY | O_CREAT | O_TRUNC);
-  if (!WriteAll(fd.get(), contents)) Fail("write", to);
-  SyncOrFail(fd, to);
-}
-
 }  // namespace
 
-std::string SystemWindowsDirectory() {
-  const char* directory = std::getenv("TESSALINE_WINDIR");
-  return directory != nullptr && *directory != '\0' ? directory : "/etc";
-}
+std::string SystemWindowsDirectory() { return EnvironmentOr("TESSALINE_WINDIR", "/etc"); }
 
 std::string ExecutableFolder() {
   constexpr const char* kSelf = "/proc/self/exe";
@@ -76,14 +48,14 @@ std::string ExecutableFolder() {
   if (path.empty() || path.front() != '/') {
     throw FileError("find the folder of the program from", kSelf, "not an absolute path");
   }
-  return ParentDirectory(path);
+  return ParentFolder(path);
 }
 
 // A hidden file on POSIX is one whose name starts with a dot.
 bool RealFileSystem::FileExists(const std::string& path) const {
   struct stat info {};
   if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
-  const std::string name = BaseName(path);
+  const std::string name = FileName(path);
   return !name.empty() && name.front() != '.';
 }
 
@@ -91,8 +63,10 @@ std::string RealFileSystem::ReadWholeFile(const std::string& path) const {
   return ReadOrFail(OpenRegularFile(path, O_RDONLY), path);
 }
 
+// The one way a file that is not the program's own gets new bytes: a copy that keeps all
+// it has takes its place, or, where none can, the bytes go into the file itself.
 void RealFileSystem::WriteFileOver(const std::string& path, std::string_view contents) {
-  WriteOver(path, contents);
+  ReplaceKeepingRights(path, contents, InPlace::kAllowed);
 }
 
 std::string RealFileSystem::ReadOwnFile(const std::string& path) const {
@@ -104,7 +78,7 @@ void RealFileSystem::WriteCopyOf(const std::string& from, std::string_view conte
                                  const std::string& to) {
   struct stat info {};
   if (::stat(from.c_str(), &info) != 0) Fail("read", from);
-  if (ReplaceOwnFile(to, contents, info) != ReplaceOutcome::kReplaced) Fail("write", to);
+  ReplaceOwnFile(to, contents, info);
 }
 
 void RealFileSystem::RemoveTemporaryCopies(const std::string& path) {

@@ -4,13 +4,16 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 
 #include "text/regedit_encoding.h"
 #include "text/regedit_text.h"
+#include "platform/file_system.h"
+#include "platform/path.h"
 #include "platform/registry_hive.h"
 #include "platform/posix/registry_file.h"
+#include "platform/posix/environment.h"
 #include "platform/posix/posix_io.h"
+#include "platform/posix/replacement_steps.h"
 
 namespace tsl {
 namespace {
@@ -22,7 +25,7 @@ bool MakeDirectories(const std::string& directory) {
     errno = ENOTDIR;
     return S_ISDIR(info.st_mode);
   }
-  if (!MakeDirectories(ParentDirectory(directory))) return false;
+  if (!MakeDirectories(ParentFolder(directory))) return false;
   return ::mkdir(directory.c_str(), 0755) == 0 || errno == EEXIST;
 }
 
@@ -78,16 +81,17 @@ void RegistryFile::Write(std::uint32_t root, std::string_view key, std::string_v
 
   RemoveTemporaryCopies(path_);  // left by a write that was killed
   std::string target;
-  if (!FollowLinks(path_, target) || !MakeDirectories(ParentDirectory(target)) ||
-      ReplaceAtomically(path_, *encoded) != ReplaceOutcome::kReplaced) {
-    fail(ErrorText(errno));
+  if (!FollowLinks(path_, target) || !MakeDirectories(ParentFolder(target))) fail(ErrorText(errno));
+  try {
+    ReplaceKeepingRights(path_, *encoded, InPlace::kNever);
+  } catch (const FileError& failure) {
+    fail(failure.reason());
   }
 }
 
 std::unique_ptr<RegistryHive> OpenSystemRegistry() {
-  const char* path = std::getenv("TESSALINE_REGISTRY");
   return std::make_unique<RegistryFile>(
-      path != nullptr && *path != '\0' ? path : "/var/lib/tessaline/registry.reg");
+      EnvironmentOr("TESSALINE_REGISTRY", "/var/lib/tessaline/registry.reg"));
 }
 
 }  // namespace tsl

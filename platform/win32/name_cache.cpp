@@ -2,6 +2,7 @@
 
 #include "platform/name_cache.h"
 #include "platform/win32/handle.h"
+#include "platform/win32/procedure.h"
 
 namespace tsl {
 namespace {
@@ -13,8 +14,7 @@ class DnsClientCache final : public NameCache {
   void Flush() override {
     const UniqueModule dnsapi(LoadLibraryExA("dnsapi.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
     if (!dnsapi.valid()) return;
-    const auto flush = reinterpret_cast<BOOL(WINAPI*)()>(
-        reinterpret_cast<void*>(GetProcAddress(dnsapi.get(), "DnsFlushResolverCache")));
+    const auto flush = ProcedureOf<BOOL(WINAPI*)()>(dnsapi.get(), "DnsFlushResolverCache");
     if (flush != nullptr) flush();
   }
 };

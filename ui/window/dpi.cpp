@@ -1,13 +1,14 @@
 #include "ui/window/dpi.h"
 
+#include "platform/win32/procedure.h"
+
 namespace tsl {
 namespace {
 
 // Functions that Windows 10 added: looked up, so that the program still starts on Windows 7.
 template <typename Function>
 Function User32Function(const char* name) {
-  return reinterpret_cast<Function>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), name)));
+  return ProcedureOf<Function>(GetModuleHandleA("user32.dll"), name);
 }
 
 int ScreenDpi() {

@@ -7,22 +7,18 @@
 #include "platform/real_file_system.h"
 #include "settings/registry.h"
 #include "platform/win32/handle.h"
+#include "platform/win32/procedure.h"
 #include "protection/window_texts.h"
 #include "ui/failure_report.h"
 #include "ui/window/frm_main.h"
 
 namespace {
 
-template <typename Function>
-Function ProcedureOf(HMODULE module, const char* name) {
-  return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-}
-
 // The program runs elevated: DLLs load from System32 only, never from the folder the
 // executable was started in. The executable imports only DLLs the system always takes from
 // System32; the common controls are loaded here, after the search is restricted.
 void RestrictDllSearch() {
-  const auto set_default_dll_directories = ProcedureOf<BOOL(WINAPI*)(DWORD)>(
+  const auto set_default_dll_directories = tsl::ProcedureOf<BOOL(WINAPI*)(DWORD)>(
       GetModuleHandleA("kernel32.dll"), "SetDefaultDllDirectories");
   if (set_default_dll_directories != nullptr) {
     set_default_dll_directories(LOAD_LIBRARY_SEARCH_SYSTEM32);
@@ -32,8 +28,8 @@ void RestrictDllSearch() {
 // Common Controls 6 (as the manifest asks) for the buttons' look.
 void InitCommonControls6() {
   const HMODULE comctl32 = LoadLibraryExA("comctl32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-  const auto init =
-      ProcedureOf<BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*)>(comctl32, "InitCommonControlsEx");
+  const auto init = tsl::ProcedureOf<BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*)>(
+      comctl32, "InitCommonControlsEx");
   const INITCOMMONCONTROLSEX classes{sizeof(INITCOMMONCONTROLSEX), ICC_STANDARD_CLASSES};
   if (init != nullptr) init(&classes);
 }
