@@ -9,13 +9,13 @@
 #include <set>
 
 #include "fuzz/memory_machine.h"
-#include "text/block_section.h"
 #include "protection/hosts_file.h"
-#include "text/hosts_sections.h"
 #include "protection/protection.h"
 #include "protection/protection_state.h"
-#include "testsupport/test_machine.h"
 #include "protection/window_state.h"
+#include "testsupport/test_machine.h"
+#include "text/block_section.h"
+#include "text/hosts_sections.h"
 #include "text/regedit_text.h"
 
 namespace tsl {

@@ -9,14 +9,14 @@
 #include <thread>
 
 #include "build_facts.h"
-#include "text/block_section.h"
-#include "protection/window_texts.h"
+#include "platform/win32/handle.h"
 #include "protection/protection.h"
+#include "protection/window_texts.h"
 #include "resources/version.h"
 #include "settings/registry.h"
-#include "platform/win32/handle.h"
 #include "testsupport/exit_status_win32.h"
 #include "testsupport/test_machine.h"
+#include "text/block_section.h"
 #include "ui/form_load.h"
 #include "ui/window/controls.h"
 

@@ -16,15 +16,15 @@
 #include <string>
 #include <vector>
 
-#include "text/block_section.h"
 #include "platform/real_file_system.h"
-#include "resources/version.h"
-#include "settings/registry.h"
 #include "platform/win32/handle.h"
 #include "protection/window_texts.h"
+#include "resources/version.h"
+#include "settings/registry.h"
 #include "testsupport/exit_status_win32.h"
 #include "testsupport/test_machine.h"
 #include "testsupport/test_support.h"
+#include "text/block_section.h"
 #include "ui/form_load.h"
 
 namespace tsl {

@@ -1,14 +1,14 @@
 #include <string>
 
 #include "protection/backup_history.h"
-#include "text/block_section.h"
 #include "protection/hosts_file.h"
-#include "text/hosts_sections.h"
 #include "protection/operation_scope.h"
 #include "protection/our_section.h"
 #include "protection/protection.h"
 #include "protection/protection_state.h"
 #include "protection/window_texts.h"
+#include "text/block_section.h"
+#include "text/hosts_sections.h"
 
 namespace tsl {
 namespace {

@@ -8,10 +8,10 @@
 #include <optional>
 #include <thread>
 
-#include "text/block_section.h"
 #include "protection/hosts_file.h"
-#include "testsupport/test_machine.h"
 #include "protection/protection_state.h"
+#include "testsupport/test_machine.h"
+#include "text/block_section.h"
 
 namespace tsl {
 namespace {

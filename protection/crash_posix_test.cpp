@@ -9,14 +9,14 @@
 #include <functional>
 #include <thread>
 
+#include "platform/posix/registry_file.h"
+#include "platform/real_file_system.h"
 #include "protection/backup_history.h"
 #include "protection/protection.h"
-#include "platform/real_file_system.h"
-#include "platform/posix/registry_file.h"
+#include "protection/window_state.h"
 #include "testsupport/forked_posix.h"
 #include "testsupport/test_machine.h"
 #include "testsupport/test_support.h"
-#include "protection/window_state.h"
 
 namespace tsl {
 namespace {

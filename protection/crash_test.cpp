@@ -9,10 +9,10 @@
 #include <filesystem>
 #include <thread>
 
+#include "platform/temporary_name.h"
 #include "protection/backup_history.h"
 #include "testsupport/child_process.h"
 #include "testsupport/test_machine.h"
-#include "platform/temporary_name.h"
 
 namespace tsl {
 namespace {

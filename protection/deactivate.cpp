@@ -1,11 +1,11 @@
 #include <string>
 
-#include "text/block_section.h"
 #include "protection/hosts_file.h"
 #include "protection/operation_scope.h"
 #include "protection/our_section.h"
 #include "protection/protection.h"
 #include "protection/window_texts.h"
+#include "text/block_section.h"
 
 namespace tsl {
 

@@ -4,9 +4,9 @@
 
 #include <algorithm>
 
-#include "text/hosts_sections.h"
-#include "testsupport/test_machine.h"
 #include "protection/window_texts.h"
+#include "testsupport/test_machine.h"
+#include "text/hosts_sections.h"
 
 namespace tsl {
 namespace {

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "protection/hosts_file.h"
 #include "platform/real_file_system.h"
+#include "protection/hosts_file.h"
 #include "testsupport/test_support.h"
 
 namespace tsl {

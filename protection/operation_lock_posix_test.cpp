@@ -13,8 +13,8 @@
 #include <thread>
 
 #include "platform/file_system.h"
-#include "protection/operation_lock.h"
 #include "platform/posix/posix_io.h"
+#include "protection/operation_lock.h"
 #include "testsupport/forked_posix.h"
 #include "testsupport/test_support.h"
 

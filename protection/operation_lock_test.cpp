@@ -13,9 +13,9 @@
 #include <thread>
 #include <vector>
 
-#include "text/block_section.h"
 #include "testsupport/child_process.h"
 #include "testsupport/test_machine.h"
+#include "text/block_section.h"
 
 namespace tsl {
 namespace {

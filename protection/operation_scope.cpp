@@ -1,8 +1,8 @@
 #include "protection/operation_scope.h"
 
 #include "protection/backup_history.h"
-#include "text/block_section.h"
 #include "protection/hosts_file.h"
+#include "text/block_section.h"
 
 namespace tsl {
 

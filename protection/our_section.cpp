@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <array>
 
-#include "text/block_section.h"
 #include "protection/hosts_file.h"
+#include "text/block_section.h"
 
 namespace tsl {
 SectionSource OurSection::Source() const {

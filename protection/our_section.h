@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "text/hosts_sections.h"
 #include "protection/protection.h"
+#include "text/hosts_sections.h"
 #include "text/section_record.h"
 
 namespace tsl {

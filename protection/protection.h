@@ -7,8 +7,8 @@
 #include "platform/file_system.h"
 #include "platform/lock_file.h"
 #include "platform/name_cache.h"
-#include "protection/operation_lock.h"
 #include "platform/real_file_system.h"
+#include "protection/operation_lock.h"
 #include "protection/window_parts.h"
 #include "settings/registry.h"
 

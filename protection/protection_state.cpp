@@ -2,8 +2,8 @@
 
 #include <stdexcept>
 
-#include "text/hosts_sections.h"
 #include "protection/our_section.h"
+#include "text/hosts_sections.h"
 
 namespace tsl {
 namespace {

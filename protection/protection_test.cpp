@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include "testsupport/test_machine.h"
-#include "protection/window_texts.h"
 #include "platform/temporary_name.h"
+#include "protection/window_texts.h"
+#include "testsupport/test_machine.h"
 
 namespace tsl {
 namespace {

@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "testsupport/test_machine.h"
 #include "platform/temporary_name.h"
+#include "testsupport/test_machine.h"
 
 namespace tsl {
 namespace {

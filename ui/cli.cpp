@@ -7,9 +7,9 @@
 
 #include "protection/hosts_file.h"
 #include "protection/protection_state.h"
+#include "protection/window_state.h"
 #include "ui/failure_report.h"
 #include "ui/form_load.h"
-#include "protection/window_state.h"
 
 namespace tsl {
 namespace {

@@ -5,8 +5,8 @@
 
 #include <filesystem>
 
-#include "platform/real_file_system.h"
 #include "platform/posix/posix_io.h"
+#include "platform/real_file_system.h"
 #include "testsupport/forked_posix.h"
 #include "testsupport/test_support.h"
 

@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "platform/app_folder_trust.h"
-#include "text/block_section.h"
 #include "platform/file_system.h"
 #include "platform/posix/posix_io.h"
+#include "text/block_section.h"
 
 namespace tsl {
 namespace {

@@ -6,10 +6,10 @@
 #include <cerrno>
 #include <memory>
 
-#include "platform/real_file_system.h"
 #include "platform/posix/environment.h"
 #include "platform/posix/posix_io.h"
 #include "platform/posix/replacement_steps.h"
+#include "platform/real_file_system.h"
 
 namespace tsl {
 

@@ -5,15 +5,15 @@
 
 #include <cerrno>
 
-#include "text/regedit_encoding.h"
-#include "text/regedit_text.h"
 #include "platform/file_system.h"
 #include "platform/path.h"
-#include "platform/registry_hive.h"
-#include "platform/posix/registry_file.h"
 #include "platform/posix/environment.h"
 #include "platform/posix/posix_io.h"
+#include "platform/posix/registry_file.h"
 #include "platform/posix/replacement_steps.h"
+#include "platform/registry_hive.h"
+#include "text/regedit_encoding.h"
+#include "text/regedit_text.h"
 
 namespace tsl {
 namespace {

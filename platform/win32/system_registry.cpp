@@ -4,8 +4,8 @@
 #include <string>
 
 #include "platform/registry_hive.h"
-#include "platform/win32/handle.h"
 #include "platform/win32/error.h"
+#include "platform/win32/handle.h"
 
 namespace tsl {
 namespace {

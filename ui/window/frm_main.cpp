@@ -1,7 +1,7 @@
 #include "ui/window/frm_main.h"
 
-#include "resources/resource_ids.h"
 #include "protection/window_texts.h"
+#include "resources/resource_ids.h"
 #include "ui/failure_report.h"
 #include "ui/form_load.h"
 #include "ui/window/controls.h"

@@ -6,9 +6,9 @@
 
 #include <string>
 
+#include "platform/win32/handle.h"
 #include "protection/protection.h"
 #include "protection/window_parts.h"
-#include "platform/win32/handle.h"
 
 namespace tsl {
 

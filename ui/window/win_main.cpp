@@ -5,10 +5,10 @@
 
 #include "build_facts.h"
 #include "platform/real_file_system.h"
-#include "settings/registry.h"
 #include "platform/win32/handle.h"
 #include "platform/win32/procedure.h"
 #include "protection/window_texts.h"
+#include "settings/registry.h"
 #include "ui/failure_report.h"
 #include "ui/window/frm_main.h"
 
