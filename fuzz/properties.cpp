@@ -187,7 +187,7 @@ std::string Edited(const std::string& hosts, Bytes& in, int& user_lines) {
 
 constexpr std::string_view kKeys[] = {"HKEY_LOCAL_MACHINE\\SOFTWARE\\Orrindale\\TSL",
                                       "HKEY_LOCAL_MACHINE\\SOFTWARE\\Other"};
-constexpr std::string_view kNames[] = {"Blocked", "Servers", "", "x"};
+constexpr std::string_view kNames[] = {kBlockedValue, kServersValue, "", "x"};
 
 }  // namespace
 
@@ -227,10 +227,10 @@ bool RegeditWriteKeepsEveryOtherValue(std::string_view input) {
   for (int k = 0; k < 2; ++k) {
     for (int n = 0; n < 4; ++n) before[k][n] = file.Find(kKeys[k], kNames[n]);
   }
-  if (!file.Set(kKeys[0], "Blocked", written)) return false;
+  if (!file.Set(kKeys[0], kBlockedValue, written)) return false;
 
   const RegeditText reread(file.text());
-  if (reread.Find(kKeys[0], "Blocked") != written) return false;
+  if (reread.Find(kKeys[0], kBlockedValue) != written) return false;
   for (int k = 0; k < 2; ++k) {
     for (int n = (k == 0 ? 1 : 0); n < 4; ++n) {
       if (reread.Find(kKeys[k], kNames[n]) != before[k][n]) return false;

@@ -74,13 +74,13 @@ TEST_F(DiskFullTest, ASettingsWriteThatDoesNotFitKeepsThePreviousFile) {
   const SmallDisk disk(state.path());
   if (!disk.mounted()) GTEST_SKIP() << "cannot mount a tmpfs here";
   RegistryFile registry(state.Join("registry.reg"));
-  RegistrySaveString(registry, kHkeyLocalMachine, kSettingsKey, "Blocked", "1");
+  RegistrySaveString(registry, kHkeyLocalMachine, kSettingsKey, kBlockedValue, "1");
   const std::string before = testing::ReadBytes(state.Join("registry.reg"));
-  EXPECT_THROW(RegistrySaveString(registry, kHkeyLocalMachine, kSettingsKey, "Servers",
+  EXPECT_THROW(RegistrySaveString(registry, kHkeyLocalMachine, kSettingsKey, kServersValue,
                                   std::string(size_t{32} * 1024, '9')),
                SettingsError);
   EXPECT_EQ(testing::ReadBytes(state.Join("registry.reg")), before);
-  EXPECT_EQ(RegistryGetString(registry, kHkeyLocalMachine, kSettingsKey, "Blocked", ""), "1");
+  EXPECT_EQ(RegistryGetString(registry, kHkeyLocalMachine, kSettingsKey, kBlockedValue, ""), "1");
 }
 
 }  // namespace

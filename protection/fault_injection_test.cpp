@@ -130,7 +130,7 @@ TEST_F(FaultInjectionTest, ActivationFailingAtAnyStep) {
                    (earlier.empty() ? "" : ", earlier"));
       Prepare();
       prepare_backup();
-      RegistrySaveString(registry, kHkeyLocalMachine, kSettingsKey, "Blocked", "0");
+      RegistrySaveString(registry, kHkeyLocalMachine, kSettingsKey, kBlockedValue, "0");
       FaultyFileSystem files(windows.path(), fail_at);
       WindowState window;
       window.command2_enabled = true;
@@ -167,7 +167,7 @@ TEST_F(FaultInjectionTest, DeactivationFailingAtAnyStep) {
   for (int fail_at = 0; fail_at < steps; ++fail_at) {
     SCOPED_TRACE("failing step " + std::to_string(fail_at));
     PrepareActivated();
-    RegistrySaveString(registry, kHkeyLocalMachine, kSettingsKey, "Blocked", "1");
+    RegistrySaveString(registry, kHkeyLocalMachine, kSettingsKey, kBlockedValue, "1");
     FaultyFileSystem files(windows.path(), fail_at);
     WindowState window;
     EXPECT_THROW(
@@ -188,7 +188,7 @@ TEST_F(FaultInjectionTest, AnotherProgramWritingTheHostsFileBetweenTheSteps) {
     SCOPED_TRACE("written before step " + std::to_string(write_before));
     Prepare();
     std::remove(backup.c_str());
-    RegistrySaveString(registry, kHkeyLocalMachine, kSettingsKey, "Blocked", "0");
+    RegistrySaveString(registry, kHkeyLocalMachine, kSettingsKey, kBlockedValue, "0");
     bool written = false;
     FaultyFileSystem files(windows.path(), -1, [&](int step) {
       if (step != write_before) return;

@@ -20,25 +20,26 @@ class RegistryTest : public ::testing::Test {
 };
 
 TEST_F(RegistryTest, MissingKeyGivesTheDefaultAndTheFirstWriteCreatesIt) {
-  EXPECT_EQ(Get("Blocked"), "");
-  EXPECT_EQ(RegistryGetString(hive_, kHkeyLocalMachine, kSettingsKey, "Servers", "none"), "none");
+  EXPECT_EQ(Get(kBlockedValue), "");
+  EXPECT_EQ(RegistryGetString(hive_, kHkeyLocalMachine, kSettingsKey, kServersValue, "none"),
+            "none");
 
-  RegistrySaveString(hive_, kHkeyLocalMachine, kSettingsKey, "Blocked", "1");
-  EXPECT_EQ(Get("Blocked"), "1");
-  EXPECT_EQ(hive_.Read(kHkeyLocalMachine, kSettingsKey, "Blocked"),
+  RegistrySaveString(hive_, kHkeyLocalMachine, kSettingsKey, kBlockedValue, "1");
+  EXPECT_EQ(Get(kBlockedValue), "1");
+  EXPECT_EQ(hive_.Read(kHkeyLocalMachine, kSettingsKey, kBlockedValue),
             (RegistryValue{kRegSz, std::string("1\0", 2)}));
 
-  RegistrySaveString(hive_, kHkeyLocalMachine, kSettingsKey, "Blocked", "0");
-  EXPECT_EQ(Get("Blocked"), "0");
-  EXPECT_EQ(Get("Servers"), "") << "a write touches only its own value";
+  RegistrySaveString(hive_, kHkeyLocalMachine, kSettingsKey, kBlockedValue, "0");
+  EXPECT_EQ(Get(kBlockedValue), "0");
+  EXPECT_EQ(Get(kServersValue), "") << "a write touches only its own value";
 }
 
 TEST_F(RegistryTest, OnlyStringValuesAreRead) {
-  Put("Blocked", kRegDword, std::string("\x01\x00\x00\x00", 4));
-  Put("Servers", kRegExpandSz, std::string("1\0", 2));
+  Put(kBlockedValue, kRegDword, std::string("\x01\x00\x00\x00", 4));
+  Put(kServersValue, kRegExpandSz, std::string("1\0", 2));
   Put("Other", kRegBinary, "1");
-  EXPECT_EQ(Get("Blocked"), "");
-  EXPECT_EQ(Get("Servers"), "");
+  EXPECT_EQ(Get(kBlockedValue), "");
+  EXPECT_EQ(Get(kServersValue), "");
   EXPECT_EQ(Get("Other"), "");
 }
 
@@ -56,8 +57,8 @@ TEST_F(RegistryTest, TextEndsAtTheFirstNulOrAtTheDataEnd) {
 
 TEST_F(RegistryTest, TextIsKeptExactly) {
   for (const std::string text : {" 1", "1 ", "caf\xe9 \"quoted\" back\\slash", ""}) {
-    RegistrySaveString(hive_, kHkeyLocalMachine, kSettingsKey, "Servers", text);
-    EXPECT_EQ(Get("Servers"), text);
+    RegistrySaveString(hive_, kHkeyLocalMachine, kSettingsKey, kServersValue, text);
+    EXPECT_EQ(Get(kServersValue), text);
   }
 }
 

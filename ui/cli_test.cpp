@@ -33,7 +33,7 @@ std::string ReadyStatus(std::string_view servers) {
 
 TEST_F(CliTest, StatusPrintsTheFourLines) {
   testing::WriteBytes(hosts, "");
-  RegistrySaveString(registry, kHkeyLocalMachine, kSettingsKey, "Servers", "385");
+  RegistrySaveString(registry, kHkeyLocalMachine, kSettingsKey, kServersValue, "385");
   for (const auto& args : {std::vector<std::string>{}, std::vector<std::string>{"status"}}) {
     EXPECT_EQ(Run(args), 0);
     EXPECT_EQ(out_.str(), ReadyStatus("385"));
@@ -68,10 +68,10 @@ TEST_F(CliTest, StatePrintsOneWordAndSaysOnlyOnByStatusZero) {
   ASSERT_EQ(Run({"activate"}), 0);
   EXPECT_EQ(Run({"state"}), 0);
   EXPECT_EQ(out_.str(), "on\n");
-  RegistrySaveString(registry, kHkeyLocalMachine, kSettingsKey, "Blocked", "");  // lost
+  RegistrySaveString(registry, kHkeyLocalMachine, kSettingsKey, kBlockedValue, "");  // lost
   EXPECT_EQ(Run({"state"}), 4);
   EXPECT_EQ(out_.str(), "unrecorded\n");
-  RegistrySaveString(registry, kHkeyLocalMachine, kSettingsKey, "Blocked", "1");
+  RegistrySaveString(registry, kHkeyLocalMachine, kSettingsKey, kBlockedValue, "1");
   testing::WriteBytes(hosts, "original\n");  // another program cleaned the hosts file
   EXPECT_EQ(Run({"state"}), 4);
   EXPECT_EQ(out_.str(), "section-missing\n");
@@ -101,7 +101,7 @@ TEST_F(CliTest, RefreshBlocksTheCurrentListAndKeepsTheWayBack) {
   for (const char* entry : {"\r\n127.0.0.1     b.example\r\n", "\r\n127.0.0.1     c.example\r\n"}) {
     EXPECT_NE(activated.find(entry), std::string::npos) << entry;
   }
-  EXPECT_EQ(RegistryGetString(registry, kHkeyLocalMachine, kSettingsKey, "Blocked", ""), "1");
+  EXPECT_EQ(RegistryGetString(registry, kHkeyLocalMachine, kSettingsKey, kBlockedValue, ""), "1");
   EXPECT_EQ(testing::ReadBytes(app.Join("host.bak")), "original\r\n");
   EXPECT_EQ(Run({"state"}), 0);
   EXPECT_EQ(Run({"deactivate"}), 0);
@@ -114,13 +114,14 @@ TEST_F(CliTest, RefreshWhileProtectionIsNotOnChangesNothing) {
   testing::WriteBytes(hosts, "original\r\n");
   testing::WriteBytes(app.Join("data.dat"), "a.example\r\n");
   for (const char* blocked : {"0", "1"}) {
-    RegistrySaveString(registry, kHkeyLocalMachine, kSettingsKey, "Blocked", blocked);
+    RegistrySaveString(registry, kHkeyLocalMachine, kSettingsKey, kBlockedValue, blocked);
     EXPECT_EQ(Run({"refresh"}), 4) << blocked;
     EXPECT_EQ(err_.str(), std::string(kNothingToRefresh) + "\n");
     EXPECT_EQ(out_.str(), "");
     EXPECT_EQ(testing::ReadBytes(hosts), "original\r\n");
     EXPECT_FALSE(testing::PathExists(app.Join("host.bak")));
-    EXPECT_EQ(RegistryGetString(registry, kHkeyLocalMachine, kSettingsKey, "Blocked", ""), blocked);
+    EXPECT_EQ(RegistryGetString(registry, kHkeyLocalMachine, kSettingsKey, kBlockedValue, ""),
+              blocked);
   }
 }
 
@@ -148,7 +149,7 @@ TEST_F(CliTest, OptionsAndUsageErrors) {
 
 TEST_F(CliTest, ControlCharactersReachTheTerminalEscaped) {
   testing::WriteBytes(hosts, "");
-  RegistrySaveString(registry, kHkeyLocalMachine, kSettingsKey, "Servers",
+  RegistrySaveString(registry, kHkeyLocalMachine, kSettingsKey, kServersValue,
                      "385\n\x1b[31mfake line\x7f\t");
   EXPECT_EQ(Run({"status"}), 0);
   EXPECT_EQ(out_.str(), ReadyStatus("385\\n\\x1b[31mfake line\\x7f\\t"));

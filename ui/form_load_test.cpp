@@ -64,7 +64,7 @@ TEST_F(FormLoadTest, OnlyTheExactTextOneMeansBlocked) {
         RegistryValue{kRegSz, std::string(" 1\0", 3)},
         RegistryValue{kRegExpandSz, std::string("1\0", 2)},
         RegistryValue{kRegDword, std::string("\1\0\0\0", 4)}}) {
-    Set("Blocked", blocked);
+    Set(kBlockedValue, blocked);
     WindowState window;
     Form_Load(machine, hosts_file_, window);
     EXPECT_EQ(window.Caption(Label::Label3), kReadyToProtect);
@@ -73,7 +73,7 @@ TEST_F(FormLoadTest, OnlyTheExactTextOneMeansBlocked) {
 }
 
 TEST_F(FormLoadTest, TheServersCountIsShownUnchanged) {
-  RegistrySaveString(registry, kHkeyLocalMachine, kSettingsKey, "Servers", "42");
+  RegistrySaveString(registry, kHkeyLocalMachine, kSettingsKey, kServersValue, "42");
   Load();
   EXPECT_EQ(window.Caption(Label::Label2), std::string(kServersCaption) + "42");
 }

@@ -142,7 +142,7 @@ TEST_F(FrmMainTest, TheFocusStartsOnTheBannerAndTabSkipsADisabledActivate) {
   testing::WriteBytes(hosts,
                       "127.0.0.1 localhost\r\n\r\n#email snoop protection \r\n"
                       "127.0.0.1     a.example\r\n\r\n");
-  RegistrySaveString(registry, kHkeyLocalMachine, kSettingsKey, "Blocked", "1");
+  RegistrySaveString(registry, kHkeyLocalMachine, kSettingsKey, kBlockedValue, "1");
   Open();
   EXPECT_EQ(GetFocus(), Control(kPicture1));
   const auto tab_order = [this] {
@@ -165,8 +165,8 @@ TEST_F(FrmMainTest, TheFocusStartsOnTheBannerAndTabSkipsADisabledActivate) {
 
 TEST_F(FrmMainTest, TheStartUpStateShowsInTheWindow) {
   std::remove(hosts.c_str());
-  RegistrySaveString(registry, kHkeyLocalMachine, kSettingsKey, "Blocked", "1");
-  RegistrySaveString(registry, kHkeyLocalMachine, kSettingsKey, "Servers", "385");
+  RegistrySaveString(registry, kHkeyLocalMachine, kSettingsKey, kBlockedValue, "1");
+  RegistrySaveString(registry, kHkeyLocalMachine, kSettingsKey, kServersValue, "385");
   Open();
   EXPECT_EQ(WindowText(Control(kLabel3)), kLabel3Created)
       << "with no hosts file there is no block section, so protection is not on";
