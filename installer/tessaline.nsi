@@ -259,8 +259,14 @@ Function un.onInit
       System::Call 'kernel32::WaitForSingleObject(p r2, i -1)'
       System::Call 'kernel32::CloseHandle(p r2)'
     ${EndIf}
-    Delete "$INSTDIR\uninstall.exe"
-    RMDir "$INSTDIR"
+    ; A setup program started as the uninstaller ended may have installed here anew: its
+    ; uninstaller and folder stay.
+    !insertmacro WaitForOtherSetup
+    ReadRegStr $3 HKLM "${UNINSTALL_KEY}" "InstallLocation"
+    ${If} $3 == ""
+      Delete "$INSTDIR\uninstall.exe"
+      RMDir "$INSTDIR"
+    ${EndIf}
     Delete /REBOOTOK "$EXEPATH"
     RMDir /REBOOTOK "$EXEDIR"
     Quit
